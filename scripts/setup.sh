@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian 12 machine.
+# Idempotent: packages already present are left alone.
+set -euo pipefail
+
+need=()
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  NEED_UPDATE=1
+fi
+
+for p in cmake make g++ clang libclang-rt-14-dev libgtest-dev googletest \
+         g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine32:i386 \
+         xvfb xdotool imagemagick x11-apps xauth; do
+  have "$p" || need+=("$p")
+done
+
+if [ ${#need[@]} -gt 0 ]; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  echo "setup: installing ${need[*]}"
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${need[@]}"
+elif [ "${NEED_UPDATE:-0}" = 1 ]; then
+  apt-get update -q
+fi

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: natively (platform-free code, with
+# AddressSanitizer and UBSan) and under Wine (the module, its class layer,
+# sheet, pages, control and registration) on an Xvfb display of its own.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+
+jobs=$(nproc)
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/native -j"$jobs"
+ctest --test-dir build/native --output-on-failure -j"$jobs"
+
+cmake -S . -B build/win32 -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
+cmake --build build/win32 -j"$jobs"
+
+. scripts/wine-env.sh
+brisel_start_xvfb
+brisel_init_prefix
+ctest --test-dir build/win32 --output-on-failure

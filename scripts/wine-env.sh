@@ -1,0 +1,34 @@
+# Sourced by test.sh and run.sh: a private Wine prefix in the build folder and,
+# when asked for, an Xvfb display of our own. Both are torn down on exit.
+: "${root:?root must be set}"
+export WINEARCH=win32
+export BRISEL_WINEPREFIX=${BRISEL_WINEPREFIX:-$root/build/wineprefix}
+export WINEPREFIX=$BRISEL_WINEPREFIX
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+
+brisel_cleanup() {
+  wineserver -k 2>/dev/null || true
+  if [ -n "${BRISEL_XVFB_PID:-}" ]; then kill "$BRISEL_XVFB_PID" 2>/dev/null || true; fi
+}
+trap brisel_cleanup EXIT
+
+# Starts Xvfb on the first free display and exports DISPLAY.
+brisel_start_xvfb() {
+  local n=${BRISEL_XVFB_FIRST:-91}
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  BRISEL_XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+  echo "Xvfb did not start on :$n" >&2; return 1
+}
+
+brisel_init_prefix() {
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: creating prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+  fi
+  wineserver -p 2>/dev/null || true   # keep one server across the test programs
+}

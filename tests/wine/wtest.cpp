@@ -1,0 +1,56 @@
+#include "wtest.h"
+
+#include <cstdarg>
+
+namespace wtest {
+
+int g_passed = 0;
+int g_failed = 0;
+const char* g_current = "";
+
+bool check(const char* file, int line, bool cond, const char* fmt, ...) {
+    if (cond) {
+        ++g_passed;
+        return true;
+    }
+    ++g_failed;
+    const char* base = file;
+    for (const char* p = file; *p; ++p)
+        if (*p == '/' || *p == '\\') base = p + 1;
+    std::printf("%s:%d: %s: Test failed: ", base, line, g_current);
+    va_list ap;
+    va_start(ap, fmt);
+    std::vprintf(fmt, ap);
+    va_end(ap);
+    std::printf("\n");
+    std::fflush(stdout);
+    return false;
+}
+
+int run(const Case* cases, int count) {
+    for (int i = 0; i < count; ++i) {
+        g_current = cases[i].name;
+        const int before = g_failed;
+        cases[i].fn();
+        std::printf("%s %s\n", g_failed == before ? "ok  " : "FAIL", cases[i].name);
+        std::fflush(stdout);
+    }
+    std::printf("%d passed, %d failed\n", g_passed, g_failed);
+    std::fflush(stdout);
+    return g_failed ? 1 : 0;
+}
+
+void pump(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (GetTickCount() - start >= ms) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (GetTickCount() - start < ms);
+}
+
+}  // namespace wtest
