@@ -1,0 +1,16 @@
+// Control wrappers: each borrows its control's HWND (bound by DDX_Control).
+#pragma once
+
+#include "wnd.h"
+
+class CEdit : public CWnd {
+public:
+    void SetReadOnly(BOOL bReadOnly = TRUE) { SendMessage(EM_SETREADONLY, bReadOnly); }
+};
+
+class CButton : public CWnd {
+public:
+    // BST_UNCHECKED (0), BST_CHECKED (1) or BST_INDETERMINATE (2).
+    int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
+    void SetCheck(int nCheck) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck)); }
+};

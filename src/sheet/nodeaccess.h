@@ -1,0 +1,35 @@
+// The host tool's node-access interfaces, answered by the control's client
+// site. Only ReadItem (entry 7) and GetNodeName (entry 9) of INodeReader and
+// WriteItem (entry 8) of INodeWriter are called; the entries between are the
+// host's own and are declared only to keep the called ones at their places
+// in the method table. Every call returns 0 for success.
+#pragma once
+
+#include <objbase.h>
+
+// {C9C04CC1-23F0-11D3-BC97-00A0C9E5F504}
+extern "C" const IID IID_INodeReader;
+// {099B79E0-BA3D-11D0-AD92-006097174407}
+extern "C" const IID IID_INodeWriter;
+
+struct INodeReader : public IUnknown {
+    virtual long STDMETHODCALLTYPE Reserved3() = 0;
+    virtual long STDMETHODCALLTYPE Reserved4() = 0;
+    virtual long STDMETHODCALLTYPE Reserved5() = 0;
+    virtual long STDMETHODCALLTYPE Reserved6() = 0;
+    // Fills buffer with the item's bytes, at most length of them.
+    virtual long STDMETHODCALLTYPE ReadItem(long index, unsigned char* buffer, long length) = 0;
+    virtual long STDMETHODCALLTYPE Reserved8() = 0;
+    // Single-byte name, zero-terminated when shorter than length.
+    virtual long STDMETHODCALLTYPE GetNodeName(char* buffer, long length) = 0;
+};
+
+struct INodeWriter : public IUnknown {
+    virtual long STDMETHODCALLTYPE Reserved3() = 0;
+    virtual long STDMETHODCALLTYPE Reserved4() = 0;
+    virtual long STDMETHODCALLTYPE Reserved5() = 0;
+    virtual long STDMETHODCALLTYPE Reserved6() = 0;
+    virtual long STDMETHODCALLTYPE Reserved7() = 0;
+    // Writes the first length bytes of buffer to the item.
+    virtual long STDMETHODCALLTYPE WriteItem(long index, unsigned char* buffer, long length) = 0;
+};

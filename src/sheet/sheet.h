@@ -1,0 +1,33 @@
+// CSheet: the modal configuration sheet. It holds the pages by value and, for
+// its whole lifetime, one counted reference to each node-access interface
+// that the control's client site gave it; pages borrow them through
+// m_pNodeReader and m_pNodeWriter at every access.
+#pragma once
+
+#include "fw/comptr.h"
+#include "fw/propsheet.h"
+#include "pages/nodeinfopage.h"
+#include "sheet/nodeaccess.h"
+
+class CSheet : public CPropertySheet {
+public:
+    CSheet(const char* pszCaption, CWnd* pParentWnd, UINT iSelectPage);
+    ~CSheet() override;
+
+    BOOL OnInitDialog() override;
+
+    // What the pages use; null when not obtained. Plain copies of the counted
+    // references below.
+    INodeWriter* m_pNodeWriter;
+    INodeReader* m_pNodeReader;
+
+private:
+    void AcquireNodeInterfaces();
+
+    com_ptr<INodeWriter> m_pWriterRef;
+    com_ptr<INodeReader> m_pReaderRef;
+    IOleClientSite* m_pSite;  // borrowed from the control
+
+public:
+    CBriselPropPage m_pageNodeInfo;
+};

@@ -1,0 +1,65 @@
+// Drives the real configuration sheet from a test: builds it against a
+// simulated node the way the Properties verb does, creates it modeless, and
+// answers the message boxes it shows.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/briselctrl.h"
+#include "sheet/sheet.h"
+#include "simnode/simnode.h"
+
+namespace driver {
+
+// Message boxes seen and dismissed while a Watch is alive: caption, text.
+struct Box {
+    std::string caption;
+    std::string text;
+};
+
+class BoxWatch {
+public:
+    BoxWatch();
+    ~BoxWatch();
+    std::vector<Box> boxes;
+
+private:
+    UINT_PTR m_timer;
+};
+
+// A control on a simulated node's client site and a sheet opened from it.
+struct Rig {
+    simnode::Node node;
+    simnode::Site site{node};
+    CBriselCtrl ctrl;
+    std::unique_ptr<CSheet> sheet;
+    BoxWatch watch;
+
+    Rig();
+    ~Rig();
+    // Constructs the sheet as the verb does (g_pCurrentControl first) and
+    // creates its window modeless; pumps until it is up.
+    bool Open();
+    // Presses "Exit" and destroys what is left; the sheet object goes too.
+    void Close();
+
+    HWND Sheet() const { return sheet ? sheet->m_hWnd : nullptr; }
+    HWND Tab() const;
+    HWND Page(int index) const;          // page window, null if never created
+    HWND CurrentPage() const;
+    bool Select(int index);              // selects a tab as a click does
+    std::string TabText(int index) const;
+    std::string Text(HWND page, int id) const;
+    void SetText(HWND page, int id, const std::string& text);
+    int Check(HWND page, int id) const;
+    void Click(HWND page, int id);       // BM_CLICK on a button
+};
+
+std::string WindowText(HWND hwnd);
+
+}  // namespace driver
