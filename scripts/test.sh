@@ -20,3 +20,6 @@ cmake --build build/win32 -j"$jobs"
 brisel_start_xvfb
 brisel_init_prefix
 ctest --test-dir build/win32 --output-on-failure
+
+# Short fuzzing of the text conversion and the item encodings.
+FUZZ_SECONDS=${FUZZ_SECONDS:-20} bash scripts/fuzz.sh
