@@ -1,0 +1,218 @@
+#include "proofkit.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "pages/sunblindpage.h"
+#include "wtest.h"
+
+namespace proof {
+
+namespace {
+
+// Wine keeps GDI objects in a table indexed by the handle's low word and
+// accepts a handle without its generation in the high word, so every live
+// object answers GetObjectType for one of these values.
+long ProbeGdiObjects() {
+    long n = 0;
+    for (ULONG_PTR h = 1; h < 0x10000; ++h)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(h))) ++n;
+    return n;
+}
+
+// Kernel handles are multiples of 4 handed out lowest first.
+long ProbeKernelHandles() {
+    long n = 0;
+    DWORD flags;
+    for (ULONG_PTR h = 4; h < 0x8000; h += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++n;
+    return n;
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<long*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND hwnd, LPARAM count) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId()) return TRUE;
+    ++*reinterpret_cast<long*>(count);
+    EnumChildWindows(hwnd, CountChild, count);
+    return TRUE;
+}
+
+long CountWindows() {
+    long n = 0;
+    EnumWindows(CountTop, reinterpret_cast<LPARAM>(&n));
+    HWND message = nullptr;  // message-only windows are not enumerated above
+    while ((message = FindWindowExA(HWND_MESSAGE, message, nullptr, nullptr))) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(message, &pid);
+        if (pid == GetCurrentProcessId()) ++n;
+    }
+    return n;
+}
+
+long long HeapBusyBytes() {
+    HANDLE heaps[64];
+    const DWORD count = GetProcessHeaps(64, heaps);
+    long long total = 0;
+    for (DWORD i = 0; i < count && i < 64; ++i) {
+        if (!HeapLock(heaps[i])) continue;
+        PROCESS_HEAP_ENTRY entry = {};
+        while (HeapWalk(heaps[i], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
+        HeapUnlock(heaps[i]);
+    }
+    return total;
+}
+
+std::string Text(HWND page, int id) {
+    HWND edit = GetDlgItem(page, id);
+    const int length = GetWindowTextLengthA(edit);
+    std::vector<char> text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+    const int got = GetWindowTextA(edit, text.data(), static_cast<int>(text.size()));
+    return std::string(text.data(), got > 0 ? static_cast<size_t>(got) : 0);
+}
+
+int CheckState(HWND page, int id) { return static_cast<int>(SendDlgItemMessageA(page, id, BM_GETCHECK, 0, 0)); }
+
+}  // namespace
+
+Usage Measure() {
+    Usage u;
+    HANDLE self = GetCurrentProcess();
+    SetLastError(0);
+    u.gdi = static_cast<long>(GetGuiResources(self, GR_GDIOBJECTS));
+    u.gdiFrom = "GetGuiResources";
+    if (u.gdi == 0) u.gdi = ProbeGdiObjects(), u.gdiFrom = "probe";
+    u.user = static_cast<long>(GetGuiResources(self, GR_USEROBJECTS));
+    u.userFrom = "GetGuiResources";
+    if (u.user == 0) u.user = CountWindows(), u.userFrom = "windows";
+    DWORD handles = 0;
+    GetProcessHandleCount(self, &handles);
+    u.handles = static_cast<long>(handles);
+    u.handlesFrom = "GetProcessHandleCount";
+    if (u.handles == 0) u.handles = ProbeKernelHandles(), u.handlesFrom = "probe";
+    PROCESS_MEMORY_COUNTERS_EX pmc = {};
+    pmc.cb = sizeof pmc;
+    if (GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc)) {
+        u.privateBytes = static_cast<long long>(pmc.PrivateUsage);
+        u.privateFrom = "PrivateUsage";
+        if (u.privateBytes == 0) u.privateBytes = static_cast<long long>(pmc.PagefileUsage), u.privateFrom = "PagefileUsage";
+    }
+    u.heapBytes = HeapBusyBytes();
+    return u;
+}
+
+std::string Describe(const Usage& u) {
+    char text[256];
+    snprintf(text, sizeof text, "gdi %ld (%s), user %ld (%s), handles %ld (%s), private %lld KiB (%s), heap %lld bytes",
+             u.gdi, u.gdiFrom, u.user, u.userFrom, u.handles, u.handlesFrom, u.privateBytes / 1024, u.privateFrom,
+             u.heapBytes);
+    return text;
+}
+
+std::vector<int> EditableIds(int channel) {
+    const SunblindControlIds& ids = SunblindIds(channel);
+    std::vector<int> out{ids.topDownTime};
+    for (int f = 0; f < sunblind::kFieldCount; ++f) out.push_back(ids.field[f]);
+    return out;
+}
+
+PageState CaptureState(HWND page, int channel) {
+    const SunblindControlIds& ids = SunblindIds(channel);
+    PageState s;
+    s.topDownTime = Text(page, ids.topDownTime);
+    for (int f = 0; f < sunblind::kFieldCount; ++f) s.block.text[f] = Text(page, ids.field[f]);
+    s.block.levelSource = sunblind::CodeFromChecks(CheckState(page, ids.levelLocal), CheckState(page, ids.levelCommon));
+    s.block.overrideSource =
+        sunblind::CodeFromChecks(CheckState(page, ids.overrideLocal), CheckState(page, ids.overrideCommon));
+    s.luxCommon = CheckState(page, ids.luxCommon) == BST_CHECKED;
+    return s;
+}
+
+std::vector<std::uint8_t> ExpectedWrite(int channel, long index, const simnode::Call& read, const PageState& state) {
+    const sunblind::Channel& ch = sunblind::ChannelInfo(channel);
+    CBitConverter conv;
+    std::vector<std::uint8_t> buf(sunblind::kValueBufferSize, 0);
+    std::copy_n(read.bytes.begin(), std::min(read.bytes.size(), buf.size()), buf.begin());
+    if (index == ch.driveTimeItem) {
+        sunblind::EncodeTopDownTime(conv, buf.data(), state.topDownTime);
+        buf.resize(sunblind::kDriveTimeWriteLength);
+        return buf;
+    }
+    if (index != sunblind::kFlagRecord && index != ch.settingsRecord) return {};
+    if (index == sunblind::kFlagRecord) sunblind::EncodeLuxSource(conv, buf.data(), channel, state.luxCommon);
+    if (index == ch.settingsRecord) sunblind::EncodeBlock(conv, buf.data(), ch.blockStart, state.block);
+    buf.resize(sunblind::kRecordWriteLength);
+    return buf;
+}
+
+int AuditWrites(const simnode::Node& node, size_t mark, int channel, const PageState& state, const char* file,
+                int line) {
+    int checked = 0;
+    for (size_t i = mark; i < node.log.size(); ++i) {
+        const simnode::Call& w = node.log[i];
+        if (w.op != simnode::Call::Write) continue;
+        ++checked;
+        const simnode::Call* read = nullptr;
+        for (size_t j = i; j-- > mark;)
+            if (node.log[j].op == simnode::Call::Read && node.log[j].index == w.index) {
+                read = &node.log[j];
+                break;
+            }
+        if (!wtest::check(file, line, read && read->result == 0 && read->length == sunblind::kWriteReadLength,
+                     "ch %d: write of item %ld without a successful read before it", channel, w.index))
+            continue;
+        const std::vector<std::uint8_t> expected = ExpectedWrite(channel, w.index, *read, state);
+        wtest::check(file, line, !expected.empty(), "ch %d: wrote item %ld, which is not the page's", channel, w.index);
+        wtest::check(file, line, w.bytes == expected, "ch %d item %ld: wrote %s, expected %s (read %s)", channel, w.index,
+                Hex(w.bytes).c_str(), Hex(expected).c_str(), Hex(read->bytes).c_str());
+    }
+    return checked;
+}
+
+Counts CountCalls(const simnode::Node& node, size_t mark) {
+    Counts c;
+    for (size_t i = mark; i < node.log.size(); ++i) {
+        switch (node.log[i].op) {
+            case simnode::Call::Read: ++c.reads; break;
+            case simnode::Call::Write: ++c.writes; break;
+            case simnode::Call::Name: ++c.names; break;
+        }
+    }
+    return c;
+}
+
+Counts PrescribedRead(int channel) { return Counts{channel <= 2 ? 2 : 3, 0, 0}; }
+
+Counts PrescribedWrite(int channel) {
+    const int items = channel <= 2 ? 2 : 3;
+    return Counts{items + PrescribedRead(channel).reads, items, 0};
+}
+
+Counts PrescribedTick(bool recordReadFails) { return Counts{recordReadFails ? 2 : 3, 0, 0}; }
+
+std::string Hex(const std::vector<std::uint8_t>& bytes, size_t from, size_t n) {
+    std::string s;
+    char t[4];
+    for (size_t i = from; i < bytes.size() && i - from < n; ++i) {
+        snprintf(t, sizeof t, "%02X", bytes[i]);
+        s += t;
+    }
+    return s;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t m = values.size() / 2;
+    return values.size() % 2 ? values[m] : (values[m - 1] + values[m]) / 2.0;
+}
+
+}  // namespace proof
