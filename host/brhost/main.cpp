@@ -74,6 +74,7 @@ void Paint(HWND hwnd) {
     Host& h = *g_host;
     HGDIOBJ font = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
 
     const SIZE size = h.plugin.Extent(dc);
     RECT picture = {12, 52, 12 + size.cx, 52 + size.cy};

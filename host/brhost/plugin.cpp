@@ -84,7 +84,9 @@ bool Plugin::Draw(HDC dc, const RECT& rect) {
     IViewObject* view = nullptr;
     if (FAILED(m_object->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view))) || !view) return false;
     RECTL bounds = {rect.left, rect.top, rect.right, rect.bottom};
+    const int saved = SaveDC(dc);  // the plug-in may leave colours, fonts and modes changed
     const HRESULT hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
+    RestoreDC(dc, saved);
     view->Release();
     return SUCCEEDED(hr);
 }
