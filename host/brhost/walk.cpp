@@ -63,7 +63,9 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path, std::string& error) {
         return false;
     }
     SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Finish pending painting only: forcing a full repaint here leaves the
+    // property sheet's tab strip blank until the next message loop turn.
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     GdiFlush();
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0) {
