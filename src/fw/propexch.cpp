@@ -47,7 +47,8 @@ BOOL CPropBagPropExchange::ExchangeLong(LPCSTR pszName, LONG& value, LONG defaul
     VARIANT v;
     VariantInit(&v);
     if (m_bLoading) {
-        v.vt = VT_I4;
+        // Asked for whatever type the bag holds, so that a value that is
+        // there but is no number is told from one that is not there.
         HRESULT hr = m_pBag->Read(name.c_str(), &v, m_pLog);
         if (FAILED(hr)) {  // not stored: the default
             VariantClear(&v);
