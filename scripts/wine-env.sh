@@ -31,4 +31,9 @@ brisel_init_prefix() {
     wineboot -i >/dev/null 2>&1 || true
   fi
   wineserver -p 2>/dev/null || true   # keep one server across the test programs
+  # The first program of a server session starts Wine's background processes
+  # (services, explorer, rpcss), which inherit its output handles: started
+  # here, they hold /dev/null rather than the pipes of the first test, which
+  # CTest would otherwise wait on until the test's timeout.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
