@@ -10,7 +10,7 @@ bash scripts/setup.sh
 jobs=$(nproc)
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/native -j"$jobs"
-ctest --test-dir build/native --output-on-failure -j"$jobs"
+ctest --test-dir build/native --output-on-failure -j"$jobs" | tee build/native/ctest.log
 
 cmake -S . -B build/win32 -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
@@ -19,4 +19,18 @@ cmake --build build/win32 -j"$jobs"
 . scripts/wine-env.sh
 brisel_start_xvfb
 brisel_init_prefix
-ctest --test-dir build/win32 --output-on-failure
+ctest --test-dir build/win32 --output-on-failure | tee build/win32/ctest.log
+
+# Short fuzzing of the text conversion and the item encodings.
+FUZZ_SECONDS=${FUZZ_SECONDS:-20} bash scripts/fuzz.sh
+
+# One closing line for both test runs.
+total=0; failed=0
+for log in build/native/ctest.log build/win32/ctest.log; do
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  f=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
+  t=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
+  total=$((total + t)); failed=$((failed + f))
+done
+echo "$((total - failed)) passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -30,10 +30,18 @@ brisel_init_prefix() {
     echo "wine: creating prefix $WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
   fi
+  if [ ! -f "$WINEPREFIX/.brisel-desktop" ]; then
+    # One virtual desktop for all windows: without a window manager, Wine
+    # otherwise waits up to 2 s for X to confirm each top-level window that
+    # is destroyed, and every sheet a test closes would cost that.
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.brisel-desktop"
+  fi
   wineserver -p 2>/dev/null || true   # keep one server across the test programs
-  # The first program of a server session starts Wine's background processes
-  # (services, explorer, rpcss), which inherit its output handles: started
-  # here, they hold /dev/null rather than the pipes of the first test, which
-  # CTest would otherwise wait on until the test's timeout.
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # Start Wine's own background processes now, with their output going
+  # nowhere: started by a test program instead, they would inherit its
+  # stdout and CTest would wait for them to close it.
+  wineboot >/dev/null 2>&1 </dev/null || true
 }

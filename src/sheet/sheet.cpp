@@ -10,6 +10,10 @@ CSheet::CSheet(const char* pszCaption, CWnd* pParentWnd, UINT iSelectPage)
       m_pSite(nullptr) {
     AcquireNodeInterfaces();
     AddPage(&m_pageNodeInfo);
+    AddPage(&m_pageSunblind1);
+    AddPage(&m_pageSunblind2);
+    AddPage(&m_pageSunblind3);
+    AddPage(&m_pageSunblind4);
 }
 
 CSheet::~CSheet() {

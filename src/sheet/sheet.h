@@ -7,6 +7,7 @@
 #include "fw/comptr.h"
 #include "fw/propsheet.h"
 #include "pages/nodeinfopage.h"
+#include "pages/sunblindpage.h"
 #include "sheet/nodeaccess.h"
 
 class CSheet : public CPropertySheet {
@@ -30,4 +31,8 @@ private:
 
 public:
     CBriselPropPage m_pageNodeInfo;
+    CPage2PropPage m_pageSunblind1;
+    CPage3PropPage m_pageSunblind2;
+    CPage4PropPage m_pageSunblind3;
+    CPage5PropPage m_pageSunblind4;
 };

@@ -64,7 +64,7 @@ void Rig::Close() {
     if (!sheet) return;
     if (Sheet()) {
         PostMessageA(Sheet(), PSM_PRESSBUTTON, PSBTN_OK, 0);
-        wtest::pump_until([&] { return !Sheet() || !SendMessageA(Sheet(), PSM_GETCURRENTPAGEHWND, 0, 0); }, 2000);
+        wtest::pump(20);
     }
     sheet.reset();  // destroys any window left, then releases the interfaces
     wtest::pump(10);

@@ -31,8 +31,10 @@ int run(const Case* cases, int count) {
     for (int i = 0; i < count; ++i) {
         g_current = cases[i].name;
         const int before = g_failed;
+        const DWORD start = GetTickCount();
         cases[i].fn();
-        std::printf("%s %s\n", g_failed == before ? "ok  " : "FAIL", cases[i].name);
+        std::printf("%s %s (%lu ms)\n", g_failed == before ? "ok  " : "FAIL", cases[i].name,
+                    static_cast<unsigned long>(GetTickCount() - start));
         std::fflush(stdout);
     }
     std::printf("%d passed, %d failed\n", g_passed, g_failed);

@@ -1,0 +1,313 @@
+#include "sunblind_items.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
+
+#include "fp_env.h"
+
+namespace sunblind {
+
+namespace {
+
+// Channels 3 and 4 have their drive time and level items out of channel
+// order (33/32 and 18/17); that is how the node numbers them.
+constexpr Channel kChannels[4] = {
+    {1, 30, 21, 1, 24, 13},
+    {2, 31, 21, 15, 25, 14},
+    {3, 33, 22, 1, 26, 18},
+    {4, 32, 22, 15, 27, 17},
+};
+
+constexpr int kBlockSize = 14;
+constexpr int kLevelSourceOffset = 10;
+constexpr int kOverrideSourceOffset = 11;
+
+// How a field of a channel block is stored.
+enum class Storage {
+    Word,      // 16-bit unsigned big-endian, whole units
+    Tenths16,  // 16-bit unsigned big-endian, tenths
+    Tenths8,   // 8-bit signed, tenths
+    Halves,    // 8-bit unsigned, halves
+};
+
+struct FieldLayout {
+    int offset;  // in the block
+    Storage storage;
+    int decimals;  // shown with
+};
+
+// Indexed by Field. The levels are shown with one decimal: with none, a
+// level stored in half percent would lose its half on an unedited write.
+constexpr FieldLayout kLayout[kFieldCount] = {
+    {0, Storage::Word, 0},       // DownSetpoint
+    {2, Storage::Word, 0},       // UpSetpoint
+    {4, Storage::Tenths16, 1},   // TimeBeforeDown
+    {6, Storage::Tenths16, 1},   // TimeBeforeUp
+    {8, Storage::Tenths8, 1},    // PushTimeLong
+    {9, Storage::Tenths8, 1},    // PushTimeShort
+    {12, Storage::Halves, 1},    // TopLevel
+    {13, Storage::Halves, 1},    // BottomLevel
+};
+
+void RequireBuffer(const void* buf) {
+    if (!buf) throw std::invalid_argument("sunblind: null value buffer");
+}
+
+void RequireBlockStart(int blockStart) {
+    if (blockStart < 0 || blockStart > kValueBufferSize - kBlockSize)
+        throw std::out_of_range("sunblind: channel block outside the value buffer");
+}
+
+// Bit index of the channel's LuxSource flag in the reversed flag byte.
+int LuxIndex(int channel) { return ChannelInfo(channel).number - 1; }
+
+// ---- Text to real ------------------------------------------------------
+
+// White space as isspace() has it in the "C" locale.
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Length of word (lower case) if p starts with it in any case, else 0.
+std::size_t MatchNoCase(const char* p, const char* word) {
+    std::size_t i = 0;
+    for (; word[i]; ++i)
+        if (Lower(p[i]) != word[i]) return 0;  // also stops at p's terminator
+    return i;
+}
+
+// The numeric subject of a text: the digits with at most one point and an
+// optional exponent, without sign or "0x".
+struct Subject {
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    bool hex = false;
+    // Where the leading non-zero digit lies, in digits left of the units
+    // place (positive: in the integer part), plus the exponent (binary for
+    // hex, so counted in bits there). Only its sign is used: it tells an
+    // overflow from an underflow.
+    long long magnitude = 0;
+};
+
+// Scans digits with at most one point from p; requires at least one digit.
+// Returns the end, or nullptr when there is no digit.
+const char* ScanMantissa(const char* p, bool hex, long long& place) {
+    bool point = false, digit = false, nonzero = false;
+    long long leadingFractionZeros = 0, integerDigitsFromLead = 0;
+    for (;; ++p) {
+        const char c = *p;
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (!(hex ? IsHexDigit(c) : IsDigit(c))) break;
+        digit = true;
+        if (!nonzero && c != '0') nonzero = true;
+        if (point) {
+            if (!nonzero) ++leadingFractionZeros;
+        } else if (nonzero) {
+            ++integerDigitsFromLead;
+        }
+    }
+    if (!digit) return nullptr;
+    place = integerDigitsFromLead > 0 ? integerDigitsFromLead : -leadingFractionZeros;
+    return p;
+}
+
+// Scans an exponent "e12", "p-3" (marker already checked); saturates far
+// beyond any double's range. Returns p unchanged when no digit follows.
+const char* ScanExponent(const char* p, long long& exponent) {
+    const char* q = p + 1;
+    bool negative = false;
+    if (*q == '+' || *q == '-') negative = *q++ == '-';
+    if (!IsDigit(*q)) return p;
+    long long e = 0;
+    for (; IsDigit(*q); ++q)
+        if (e < 1000000000LL) e = e * 10 + (*q - '0');
+    exponent = negative ? -e : e;
+    return q;
+}
+
+bool ScanNumber(const char* p, bool hex, Subject& s) {
+    long long place = 0, exponent = 0;
+    const char* end = ScanMantissa(p, hex, place);
+    if (!end) return false;
+    const bool marker = hex ? (*end == 'p' || *end == 'P') : (*end == 'e' || *end == 'E');
+    if (marker) end = ScanExponent(end, exponent);
+    s.begin = p;
+    s.end = end;
+    s.hex = hex;
+    s.magnitude = hex ? place * 4 + exponent : place + exponent;
+    return true;
+}
+
+double ConvertSubject(const Subject& s) {
+    double value = 0.0;
+    std::from_chars_result r;
+    {
+        brisel_fp::Guard guard;
+        r = std::from_chars(s.begin, s.end, value,
+                            s.hex ? std::chars_format::hex : std::chars_format::general);
+        brisel_fp::Pin(value);
+    }
+    if (r.ec == std::errc::result_out_of_range)
+        // Like strtod: an overflow gives HUGE_VAL, an underflow below the
+        // smallest denormal gives 0 (values that round to a denormal come
+        // back from from_chars without an error).
+        return s.magnitude > 0 ? HUGE_VAL : 0.0;
+    if (r.ec != std::errc() || r.ptr != s.end) return 0.0;  // cannot happen: scanned above
+    return value;
+}
+
+}  // namespace
+
+const Channel& ChannelInfo(int channel) {
+    if (channel < 1 || channel > 4) throw std::out_of_range("sunblind: channel must be 1..4");
+    return kChannels[channel - 1];
+}
+
+double TextToReal(const char* text) {
+    if (!text) return 0.0;
+    const char* p = text;
+    while (IsSpace(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+
+    double magnitude = 0.0;
+    Subject s;
+    if (MatchNoCase(p, "inf")) {
+        magnitude = HUGE_VAL;
+    } else if (MatchNoCase(p, "nan")) {
+        magnitude = std::nan("");
+    } else if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && ScanNumber(p + 2, true, s)) {
+        magnitude = ConvertSubject(s);
+    } else if (ScanNumber(p, false, s)) {
+        magnitude = ConvertSubject(s);
+    } else {
+        return 0.0;  // no numeric prefix; the sign alone converts nothing
+    }
+    return negative ? -magnitude : magnitude;
+}
+
+std::string FormatReal(double value, int decimals) {
+    if (decimals < 0) decimals = 0;
+    if (decimals > 20) decimals = 20;
+    // Up to 309 integer digits, a sign, a point and the decimals.
+    char buf[340];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) return std::string();  // cannot happen: the buffer holds DBL_MAX
+    return std::string(buf, r.ptr);
+}
+
+// ---- Decoding ------------------------------------------------------------
+
+std::string DecodeTopDownTime(const CBitConverter& conv, const BYTE_T* buf) {
+    RequireBuffer(buf);
+    return FormatReal(conv.BytesToTenths(buf[0], buf[1]), 1);
+}
+
+bool DecodeLuxSourceCommon(const CBitConverter& conv, const BYTE_T* record21, int channel) {
+    RequireBuffer(record21);
+    return conv.TestBit(conv.ReverseBits(record21[0]), LuxIndex(channel)) == 1;
+}
+
+BlockValues DecodeBlock(const CBitConverter& conv, const BYTE_T* record, int blockStart) {
+    RequireBuffer(record);
+    RequireBlockStart(blockStart);
+    const BYTE_T* block = record + blockStart;
+    BlockValues values;
+    values.levelSource = conv.ByteToInt(block[kLevelSourceOffset]);
+    values.overrideSource = conv.ByteToInt(block[kOverrideSourceOffset]);
+    for (int f = 0; f < kFieldCount; ++f) {
+        const FieldLayout& l = kLayout[f];
+        const BYTE_T* p = block + l.offset;
+        double x = 0.0;
+        switch (l.storage) {
+            case Storage::Word: x = conv.BytesToWord(p[0], p[1]); break;
+            case Storage::Tenths16: x = conv.BytesToTenths(p[0], p[1]); break;
+            case Storage::Tenths8: x = conv.ByteToTenths(p[0]); break;
+            case Storage::Halves: x = conv.ByteToHalves(p[0]); break;
+        }
+        values.text[f] = FormatReal(x, l.decimals);
+    }
+    return values;
+}
+
+std::string DecodeLuxLevel(const CBitConverter& conv, const BYTE_T* buf) {
+    RequireBuffer(buf);
+    return FormatReal(conv.BytesToWord(buf[0], buf[1]), 0);
+}
+
+std::string DecodeActualLevel(const CBitConverter& conv, const BYTE_T* buf) {
+    RequireBuffer(buf);
+    return FormatReal(conv.ByteToHalves(buf[0]), 1);
+}
+
+// ---- Encoding ------------------------------------------------------------
+
+void EncodeTopDownTime(const CBitConverter& conv, BYTE_T* buf, const std::string& text) {
+    RequireBuffer(buf);
+    const double x = TextToReal(text.c_str());
+    buf[0] = conv.TenthsHighByte(x);
+    buf[1] = conv.TenthsLowByte(x);
+}
+
+void EncodeLuxSource(const CBitConverter& conv, BYTE_T* record21, int channel, bool common) {
+    RequireBuffer(record21);
+    const int index = LuxIndex(channel);
+    BYTE_T f = conv.ReverseBits(record21[0]);
+    f = common ? conv.SetBit(f, index) : conv.ClearBit(f, index);
+    record21[0] = conv.ReverseBits(f);
+}
+
+void EncodeBlock(const CBitConverter& conv, BYTE_T* record, int blockStart, const BlockValues& values) {
+    RequireBuffer(record);
+    RequireBlockStart(blockStart);
+    BYTE_T* block = record + blockStart;
+    // The codes are stored as their low 8 bits.
+    block[kLevelSourceOffset] = static_cast<BYTE_T>(values.levelSource & 0xFF);
+    block[kOverrideSourceOffset] = static_cast<BYTE_T>(values.overrideSource & 0xFF);
+    for (int f = 0; f < kFieldCount; ++f) {
+        const FieldLayout& l = kLayout[f];
+        BYTE_T* p = block + l.offset;
+        const double x = TextToReal(values.text[f].c_str());
+        switch (l.storage) {
+            case Storage::Word:
+                p[0] = conv.HighByte(x);
+                p[1] = conv.LowByte(x);
+                break;
+            case Storage::Tenths16:
+                p[0] = conv.TenthsHighByte(x);
+                p[1] = conv.TenthsLowByte(x);
+                break;
+            case Storage::Tenths8: p[0] = conv.TenthsLowByte(x); break;
+            case Storage::Halves: p[0] = conv.HalvesToByte(x); break;
+        }
+    }
+}
+
+// ---- Check boxes -----------------------------------------------------------
+
+int CodeFromChecks(int localState, int commonState) {
+    if (localState == 1 && commonState == 1) return 3;
+    if (localState == 0 && commonState == 1) return 2;
+    if (localState == 1 && commonState == 0) return 1;
+    return 0;
+}
+
+bool ChecksFromCode(int code, int& localState, int& commonState) {
+    if (code < 0 || code > 3) return false;
+    localState = code & 1;
+    commonState = (code >> 1) & 1;
+    return true;
+}
+
+}  // namespace sunblind

@@ -27,7 +27,8 @@ struct Channel {
     long levelItem;        // 13, 14, 18, 17
 };
 
-// The channel table; channel is 1..4 (anything else is a programming error).
+// The channel table; channel is 1..4 (anything else is a programming error,
+// reported by throwing std::out_of_range, as do the LuxSource functions).
 const Channel& ChannelInfo(int channel);
 
 // Fields of a channel block that are shown in edits, in block order of
@@ -52,12 +53,21 @@ struct BlockValues {
 
 // Text <-> number, independent of the process locale.
 // TextToReal converts as atof does in the "C" locale: leading white space,
-// the longest numeric prefix, 0.0 when there is none.
+// the longest numeric prefix (decimal, "0x" hexadecimal, inf, infinity, nan,
+// nan(...)), 0.0 when there is none or text is null. Correctly rounded; a
+// value beyond the double range gives +-HUGE_VAL, one below the smallest
+// denormal gives +-0.0, as strtod does.
 double TextToReal(const char* text);
-// Fixed-point with the given number of decimals ("%.0f" / "%.1f").
+// Fixed-point with the given number of decimals ("%.0f" / "%.1f"), as printf
+// writes it (also "-0.0", "inf", "nan"); decimals are kept within 0..20.
 std::string FormatReal(double value, int decimals);
 
-// Decoding; buf is a value buffer after a successful read.
+// Decoding; buf is a value buffer after a successful read. A null buffer
+// throws std::invalid_argument, a blockStart outside 0..18 (the block must
+// lie in the value buffer) std::out_of_range. Times, push times and levels
+// are shown with one decimal (TopDownTime and the top and bottom levels too:
+// with none, an unedited write would change the stored value), setpoints
+// and lux with none.
 std::string DecodeTopDownTime(const CBitConverter& conv, const BYTE_T* buf);
 bool DecodeLuxSourceCommon(const CBitConverter& conv, const BYTE_T* record21, int channel);
 BlockValues DecodeBlock(const CBitConverter& conv, const BYTE_T* record, int blockStart);

@@ -1,0 +1,197 @@
+#include "sunblindpage.h"
+
+#include <cstring>
+
+#include "res/resource.h"
+#include "sheet/sheet.h"
+
+using namespace sunblind;
+
+namespace {
+
+constexpr UINT_PTR kLiveTimer = 1;
+constexpr UINT kLivePeriodMs = 2000;
+
+// Field order: DownSetpoint, UpSetpoint, TimeBeforeDown, TimeBeforeUp,
+// PushTimeLong, PushTimeShort, TopLevel, BottomLevel.
+const SunblindControlIds kIds[4] = {
+    {201, 203, 204, {210, 212, 211, 213, 215, 214, 205, 206}, 209, 208, 220, 219, 217, 222},
+    {218, 234, 235, {221, 223, 224, 225, 227, 226, 236, 237}, 228, 229, 230, 231, 232, 233},
+    {238, 251, 252, {239, 240, 241, 242, 250, 249, 253, 254}, 245, 246, 243, 244, 247, 248},
+    {255, 262, 263, {256, 257, 258, 259, 261, 260, 264, 265}, 270, 271, 266, 267, 272, 273},
+};
+
+}  // namespace
+
+const SunblindControlIds& SunblindIds(int channel) { return kIds[channel - 1]; }
+
+CSunblindPage::CSunblindPage(UINT nIDTemplate, int channel, const SunblindControlIds& ids)
+    : CPropertyPage(nIDTemplate, nIDTemplate), m_channel(ChannelInfo(channel)), m_ids(ids) {}
+
+CSunblindPage::~CSunblindPage() = default;
+
+CPage2PropPage::CPage2PropPage() : CSunblindPage(IDD_SUNBLIND1, 1, kIds[0]) {}
+CPage3PropPage::CPage3PropPage() : CSunblindPage(IDD_SUNBLIND2, 2, kIds[1]) {}
+CPage4PropPage::CPage4PropPage() : CSunblindPage(IDD_SUNBLIND3, 3, kIds[2]) {}
+CPage5PropPage::CPage5PropPage() : CSunblindPage(IDD_SUNBLIND4, 4, kIds[3]) {}
+
+void CSunblindPage::DoDataExchange(CDataExchange* pDX) {
+    CPropertyPage::DoDataExchange(pDX);
+    DDX_Control(pDX, m_ids.levelLocal, m_btnLevelLocal);
+    DDX_Control(pDX, m_ids.levelCommon, m_btnLevelCommon);
+    DDX_Control(pDX, m_ids.overrideLocal, m_btnOverrideLocal);
+    DDX_Control(pDX, m_ids.overrideCommon, m_btnOverrideCommon);
+    DDX_Control(pDX, m_ids.luxLocal, m_btnLuxLocal);
+    DDX_Control(pDX, m_ids.luxCommon, m_btnLuxCommon);
+    DDX_Control(pDX, m_ids.luxLevel, m_editLuxLevel);
+    DDX_Control(pDX, m_ids.actualLevel, m_editActualLevel);
+    DDX_Control(pDX, m_ids.topDownTime, m_editTopDownTime);
+    for (int f = 0; f < kFieldCount; ++f) DDX_Control(pDX, m_ids.field[f], m_editField[f]);
+}
+
+BOOL CSunblindPage::OnInitDialog() {
+    CPropertyPage::OnInitDialog();
+    RefreshLiveValues();
+    SetTimer(kLiveTimer, kLivePeriodMs);
+    return FALSE;
+}
+
+void CSunblindPage::OnShowWindow(BOOL bShow, UINT nStatus) {
+    CPropertyPage::OnShowWindow(bShow, nStatus);
+    if (bShow) OnRead();
+}
+
+void CSunblindPage::OnTimer(UINT_PTR nIDEvent) {
+    RefreshLiveValues();
+    CPropertyPage::OnTimer(nIDEvent);
+}
+
+BOOL CSunblindPage::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) == BN_CLICKED) {
+        const int id = LOWORD(wParam);
+        if (id == IDC_READ) return OnRead(), TRUE;
+        if (id == IDC_WRITE) return OnWrite(), TRUE;
+        if (id == m_ids.luxLocal) return OnLuxLocal(), TRUE;
+        if (id == m_ids.luxCommon) return OnLuxCommon(), TRUE;
+    }
+    return CPropertyPage::OnCommand(wParam, lParam);
+}
+
+INodeReader* CSunblindPage::Reader() const {
+    CSheet* sheet = dynamic_cast<CSheet*>(GetParent());
+    return sheet ? sheet->m_pNodeReader : nullptr;
+}
+
+INodeWriter* CSunblindPage::Writer() const {
+    CSheet* sheet = dynamic_cast<CSheet*>(GetParent());
+    return sheet ? sheet->m_pNodeWriter : nullptr;
+}
+
+bool CSunblindPage::ReadItem(long index, unsigned char* buffer, long length) const {
+    // Zeroed before every read: a host that reports success but fills fewer
+    // bytes than asked must not have stale bytes of an earlier item (or the
+    // stack's) sent back to the node.
+    std::memset(buffer, 0, kValueBufferSize);
+    INodeReader* reader = Reader();
+    return reader && reader->ReadItem(index, buffer, length) == 0;
+}
+
+void CSunblindPage::WriteItem(long index, unsigned char* buffer, long length) const {
+    if (INodeWriter* writer = Writer()) writer->WriteItem(index, buffer, length);  // result: the re-read tells
+}
+
+void CSunblindPage::RefreshLiveValues() {
+    CBitConverter conv;
+    unsigned char buffer[kValueBufferSize];
+
+    // The stored flag, not the radio buttons, chooses the lux item.
+    if (ReadItem(kFlagRecord, buffer, kDisplayReadLength)) {
+        const long luxItem = DecodeLuxSourceCommon(conv, buffer, m_channel.number) ? kCommonLuxItem
+                                                                                     : m_channel.localLuxItem;
+        if (ReadItem(luxItem, buffer, kDisplayReadLength))
+            m_editLuxLevel.SetWindowText(DecodeLuxLevel(conv, buffer).c_str());
+    }
+    if (ReadItem(m_channel.levelItem, buffer, kDisplayReadLength))
+        m_editActualLevel.SetWindowText(DecodeActualLevel(conv, buffer).c_str());
+}
+
+void CSunblindPage::ShowLuxSource(bool common) {
+    if (common)
+        OnLuxCommon();
+    else
+        OnLuxLocal();
+}
+
+void CSunblindPage::ShowBlock(const BlockValues& values) {
+    int local = 0, common = 0;
+    if (ChecksFromCode(values.levelSource, local, common)) {
+        m_btnLevelLocal.SetCheck(local);
+        m_btnLevelCommon.SetCheck(common);
+    }
+    if (ChecksFromCode(values.overrideSource, local, common)) {
+        m_btnOverrideLocal.SetCheck(local);
+        m_btnOverrideCommon.SetCheck(common);
+    }
+    for (int f = 0; f < kFieldCount; ++f) m_editField[f].SetWindowText(values.text[f].c_str());
+}
+
+BlockValues CSunblindPage::BlockFromControls() const {
+    BlockValues values;
+    values.levelSource = CodeFromChecks(m_btnLevelLocal.GetCheck(), m_btnLevelCommon.GetCheck());
+    values.overrideSource = CodeFromChecks(m_btnOverrideLocal.GetCheck(), m_btnOverrideCommon.GetCheck());
+    for (int f = 0; f < kFieldCount; ++f) values.text[f] = m_editField[f].GetWindowText();
+    return values;
+}
+
+void CSunblindPage::OnRead() {
+    CBitConverter conv;
+    unsigned char buffer[kValueBufferSize];
+
+    if (ReadItem(m_channel.driveTimeItem, buffer, kDisplayReadLength))
+        m_editTopDownTime.SetWindowText(DecodeTopDownTime(conv, buffer).c_str());
+
+    if (ReadItem(kFlagRecord, buffer, kDisplayReadLength)) {
+        ShowLuxSource(DecodeLuxSourceCommon(conv, buffer, m_channel.number));
+        if (m_channel.settingsRecord == kFlagRecord) ShowBlock(DecodeBlock(conv, buffer, m_channel.blockStart));
+    }
+
+    if (m_channel.settingsRecord != kFlagRecord &&
+        ReadItem(m_channel.settingsRecord, buffer, kDisplayReadLength))
+        ShowBlock(DecodeBlock(conv, buffer, m_channel.blockStart));
+}
+
+void CSunblindPage::OnWrite() {
+    {
+        CBitConverter conv;
+        unsigned char buffer[kValueBufferSize];
+
+        // Each item is read again right before it is changed, so the bytes
+        // this page does not own go back as the node holds them now.
+        if (ReadItem(m_channel.driveTimeItem, buffer, kWriteReadLength)) {
+            EncodeTopDownTime(conv, buffer, m_editTopDownTime.GetWindowText());
+            WriteItem(m_channel.driveTimeItem, buffer, kDriveTimeWriteLength);
+        }
+
+        if (ReadItem(kFlagRecord, buffer, kWriteReadLength)) {
+            EncodeLuxSource(conv, buffer, m_channel.number, m_btnLuxCommon.GetCheck() == BST_CHECKED);
+            if (m_channel.settingsRecord == kFlagRecord) EncodeBlock(conv, buffer, m_channel.blockStart, BlockFromControls());
+            WriteItem(kFlagRecord, buffer, kRecordWriteLength);
+        }
+
+        if (m_channel.settingsRecord != kFlagRecord && ReadItem(m_channel.settingsRecord, buffer, kWriteReadLength)) {
+            EncodeBlock(conv, buffer, m_channel.blockStart, BlockFromControls());
+            WriteItem(m_channel.settingsRecord, buffer, kRecordWriteLength);
+        }
+    }
+    OnRead();
+}
+
+void CSunblindPage::OnLuxLocal() {
+    m_btnLuxLocal.SetCheck(BST_CHECKED);
+    m_btnLuxCommon.SetCheck(BST_UNCHECKED);
+}
+
+void CSunblindPage::OnLuxCommon() {
+    m_btnLuxCommon.SetCheck(BST_CHECKED);
+    m_btnLuxLocal.SetCheck(BST_UNCHECKED);
+}

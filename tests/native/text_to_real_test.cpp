@@ -1,0 +1,122 @@
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <locale.h>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sunblind_items.h"
+
+using sunblind::FormatReal;
+using sunblind::TextToReal;
+
+namespace {
+
+// glibc's strtod in the "C" locale: what atof does there.
+double CStrtod(const std::string& s) {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+    return strtod_l(s.c_str(), nullptr, c);
+}
+
+void ExpectSameAsStrtod(const std::string& s) {
+    const double got = TextToReal(s.c_str()), want = CStrtod(s);
+    if (std::isnan(want))
+        EXPECT_TRUE(std::isnan(got) && std::signbit(got) == std::signbit(want)) << '"' << s << '"';
+    else
+        EXPECT_TRUE(std::memcmp(&got, &want, sizeof got) == 0)
+            << '"' << s.substr(0, 60) << "\" gives " << got << ", strtod " << want;
+}
+
+const char* const kTexts[] = {
+    "", "abc", "  12.34xyz", "-0.05", "1e400", "-1e400", "-inf", "nan", "0x1A", "+5", " \t\n7",
+    "\v\f\r-1.5e3", "1e", "1e+", "1e-2x", ".5", ".", "-", "+-1", "- 1", "0x", "0X.8p1", "0x1p",
+    "0x1.8P-1y", "0xg", "-0x", "infinity", "INFINITE", "inFinit", "nan(abc_1)", "nan(", "nan()x",
+    "-nan", "-0", "1e-400", "4e-324", "2.4703282292062327e-324", "2.4703282292062328e-324",
+    "2.2250738585072011e-308", "9007199254740993", "1.7976931348623158e308",
+    "1.7976931348623159e308", "0x1.fffffffffffff8p1023", "0x.00000000000008p-1022",
+    "1e99999999999999999999", "1e-99999999999999999999", "0.1e-99999999999999999", "1,5", "12.5.3",
+    "0.7", "0.3", "12.7", "6553.5", "\xa0" "5", "\x85" "5",
+};
+
+TEST(TextToReal, MatchesCStrtod) {
+    for (const char* t : kTexts) ExpectSameAsStrtod(t);
+    const std::string zeros(10000, '0'), ones(10000, '1');
+    for (const std::string& s : {ones, zeros + "123", "0." + zeros + "1", "1" + zeros + "e-10000",
+                                 "0." + zeros + "5e10003", "0x" + zeros + "1p-4", "0x" + ones + "p-40000",
+                                 "." + ones + "e-10200", "-" + zeros + "4e-324"})
+        ExpectSameAsStrtod(s);
+    EXPECT_EQ(TextToReal(nullptr), 0.0);
+}
+
+TEST(TextToReal, MatchesCStrtodOnGeneratedTexts) {
+    std::mt19937_64 rng(12345);
+    const std::string alphabet = " \t+-.0123456789eEpPxXabcdfinINtyAN()_";
+    for (int i = 0; i < 100000; ++i) {  // arbitrary characters
+        std::string s(rng() % 30, ' ');
+        for (char& ch : s) ch = alphabet[rng() % alphabet.size()];
+        ExpectSameAsStrtod(s);
+    }
+    for (int i = 0; i < 100000; ++i) {  // well-formed numbers, hard to round
+        std::string s = (rng() & 1) ? "-" : "";
+        const bool hex = rng() % 4 == 0;
+        if (hex) s += "0x";
+        const int digits = 1 + int(rng() % 25), point = int(rng() % (digits + 1));
+        for (int d = 0; d < digits; ++d) {
+            if (d == point) s += '.';
+            s += (hex ? "0123456789abcdef" : "0123456789")[rng() % (hex ? 16 : 10)];
+        }
+        const int range = hex ? 1200 : 400;  // reaching overflow and underflow
+        s += (hex ? "p" : "e") + std::to_string(int(rng() % (2 * range)) - range);
+        ExpectSameAsStrtod(s);
+    }
+}
+
+TEST(TextToReal, IgnoresProcessLocale) {
+    const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "nl_NL.UTF-8", "ru_RU.UTF-8"};
+    const char* found = nullptr;
+    for (const char* n : names)
+        if (std::setlocale(LC_ALL, n) && std::strcmp(std::localeconv()->decimal_point, ",") == 0) {
+            found = n;
+            break;
+        }
+    if (!found) {
+        std::setlocale(LC_ALL, "C");
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    }
+    const double point = TextToReal("12.75"), comma = TextToReal("12,75");
+    const std::string shown = FormatReal(72.5, 1);
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(point, 12.75) << found;
+    EXPECT_EQ(comma, 12.0) << found;
+    EXPECT_EQ(shown, "72.5") << found;
+}
+
+// FormatReal writes what printf writes for "%.0f" and "%.1f" in glibc.
+TEST(FormatReal, MatchesPrintf) {
+    const double inf = HUGE_VAL, nan = std::nan("");
+    std::vector<double> values = {0.0, -0.0, -0.04, 0.05, 0.15, 0.25, 0.35, 2.5, 3.5, -2.5, 6553.5,
+                                  127.5, -12.8, 1e300, -1.7976931348623157e308, 4.9e-324, inf, -inf, nan, -nan};
+    std::mt19937_64 rng(99);
+    for (int i = 0; i < 20000; ++i) {
+        double d;
+        const std::uint64_t bits = rng();
+        std::memcpy(&d, &bits, sizeof d);
+        values.push_back(d);
+        values.push_back(int(rng() % 131072 - 65536) / (rng() & 1 ? 10.0 : 2.0));
+    }
+    char want[400];
+    for (double v : values)
+        for (int decimals : {0, 1}) {
+            std::snprintf(want, sizeof want, decimals ? "%.1f" : "%.0f", v);
+            ASSERT_EQ(FormatReal(v, decimals), want) << v;
+        }
+    EXPECT_EQ(FormatReal(1.25, -3), "1");   // decimals are kept within 0..20
+    EXPECT_EQ(FormatReal(0.5, 99), "0.50000000000000000000");
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The module's conversions give the same bytes whatever x87 precision and
+// rounding the host process has set: every stored value of every field goes
+// through decode, format, text to real and encode unchanged, and texts that
+// a 64-bit-precision x87 division would round wrongly still convert right.
+#include <float.h>
+
+#include <cstring>
+
+#include "sunblind_items.h"
+#include "wtest.h"
+
+using namespace sunblind;
+
+namespace {
+
+const CBitConverter conv;
+
+unsigned short X87ControlWord() {
+    unsigned short cw;
+    __asm__ __volatile__("fnstcw %0" : "=m"(cw));
+    return cw;
+}
+
+// Runs fn with the x87 precision and rounding control set as a host might
+// have left them; checks the module hands the host's state back unchanged.
+template <class Fn>
+void WithFpu(unsigned precision, unsigned rounding, const char* name, Fn fn) {
+    const unsigned saved = _controlfp(0, 0);
+    _controlfp(precision | rounding, _MCW_PC | _MCW_RC);
+    const unsigned short before = X87ControlWord();
+    const unsigned short pc = precision == _PC_64 ? 0x300 : precision == _PC_53 ? 0x200 : 0;
+    ok((before & 0x300) == pc, "%s: precision not set, control word 0x%04x", name, before);
+    fn(name);
+    const unsigned short after = X87ControlWord();
+    _controlfp(saved, _MCW_PC | _MCW_RC);
+    ok(before == after, "%s: control word 0x%04x left as 0x%04x", name, before, after);
+}
+
+void AllValuesRoundTrip(const char* name) {
+    int failures = 0, first = -1;
+    for (int v = 0; v < 65536; ++v) {
+        BYTE_T rec[kValueBufferSize], back[kValueBufferSize];
+        for (int i = 0; i < kValueBufferSize; i += 2) {
+            rec[i] = BYTE_T(v >> 8);
+            rec[i + 1] = BYTE_T(v);
+        }
+        rec[9] = rec[10] = rec[13] = rec[14] = BYTE_T(v);  // every 8-bit field sees all 256
+        std::memset(back, ~v, sizeof back);
+        EncodeBlock(conv, back, 1, DecodeBlock(conv, rec, 1));
+        EncodeTopDownTime(conv, back + 16, DecodeTopDownTime(conv, rec));
+        if (std::memcmp(rec + 1, back + 1, 14) != 0 || std::memcmp(rec, back + 16, 2) != 0) {
+            if (first < 0) first = v;
+            ++failures;
+        }
+    }
+    ok(failures == 0, "%s: %d stored values changed, the first 0x%04x", name, failures, first);
+}
+
+void TenthsStoreExactly(const char* name) {
+    static const struct { const char* text; int tenths; } cases[] = {{"0.7", 7}, {"0.3", 3}, {"12.7", 127}};
+    for (const auto& c : cases) {
+        BYTE_T rec[kValueBufferSize] = {};
+        BlockValues v;
+        v.text.fill("0");
+        v.text[PushTimeLong] = v.text[PushTimeShort] = v.text[TimeBeforeDown] = v.text[TimeBeforeUp] = c.text;
+        EncodeBlock(conv, rec, 15, v);
+        ok(rec[23] == c.tenths && rec[24] == c.tenths, "%s: push times \"%s\" stored %d, %d", name, c.text,
+           rec[23], rec[24]);
+        ok(rec[19] == 0 && rec[20] == c.tenths && rec[21] == 0 && rec[22] == c.tenths,
+           "%s: times \"%s\" stored %d %d, %d %d", name, c.text, rec[19], rec[20], rec[21], rec[22]);
+        BYTE_T drive[2];
+        EncodeTopDownTime(conv, drive, c.text);
+        ok(drive[0] == 0 && drive[1] == c.tenths, "%s: top down time \"%s\" stored %d %d", name, c.text,
+           drive[0], drive[1]);
+    }
+}
+
+// Decimal texts whose quotient m / 10^k, rounded first to 64 and then to 53
+// bits, is one unit off; with correct rounding they give these doubles.
+void TextsConvertCorrectlyRounded(const char* name) {
+    static const struct { const char* text; double value; } cases[] = {
+        {"0.0001615163149", 0x1.52b96949dbca9p-13}, {"2355066.184170597", 0x1.1f7bd1792e6f1p+21},
+        {"0.0029437520874771", 0x1.81d7ede2f11f9p-9}, {"27.507505990716", 0x1.b81ebe9a0a639p+4},
+        {"0.001183073359265", 0x1.3622b58c18743p-10}, {"8017527.0242172", 0x1.e959dc18cc64dp+22},
+    };
+    for (const auto& c : cases) {
+        const double got = TextToReal(c.text);
+        ok(got == c.value, "%s: \"%s\" gave %.17g, expected %.17g", name, c.text, got, c.value);
+    }
+}
+
+void Run(const char* name) {
+    AllValuesRoundTrip(name);
+    TenthsStoreExactly(name);
+    TextsConvertCorrectlyRounded(name);
+}
+
+void test_precision_64() { WithFpu(_PC_64, _RC_NEAR, "64-bit", Run); }
+void test_precision_53() { WithFpu(_PC_53, _RC_NEAR, "53-bit", Run); }
+void test_precision_64_round_down() { WithFpu(_PC_64, _RC_DOWN, "64-bit, round down", Run); }
+void test_precision_24_round_chop() { WithFpu(_PC_24, _RC_CHOP, "24-bit, chop", Run); }
+
+}  // namespace
+
+WTEST_MAIN(WTEST(test_precision_64), WTEST(test_precision_53), WTEST(test_precision_64_round_down),
+           WTEST(test_precision_24_round_chop))

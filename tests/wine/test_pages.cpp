@@ -1,0 +1,451 @@
+// The four sunblind pages on a simulated node, driven through real window
+// messages: what each procedure reads and writes, what the controls show,
+// and that every byte a page does not own goes back as the node holds it.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "pages/sunblindpage.h"
+#include "res/resource.h"
+#include "sheetdriver.h"
+#include "wtest.h"
+
+using driver::Rig;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+struct ChannelRow {
+    int channel;
+    long drive, record, level, localLux;
+    int block;
+};
+const ChannelRow kChannels[] = {
+    {1, 30, 21, 13, 24, 1},
+    {2, 31, 21, 14, 25, 15},
+    {3, 33, 22, 18, 26, 1},
+    {4, 32, 22, 17, 27, 15},
+};
+
+// The node's calls since mark, as "R21:31 W30:2 N".
+std::string Trace(const simnode::Node& node, size_t mark = 0) {
+    std::string out;
+    for (size_t i = mark; i < node.log.size(); ++i) {
+        const auto& c = node.log[i];
+        if (!out.empty()) out += ' ';
+        if (c.op == simnode::Call::Name) {
+            out += 'N';
+            continue;
+        }
+        out += c.op == simnode::Call::Read ? 'R' : 'W';
+        out += std::to_string(c.index) + ':' + std::to_string(c.length);
+    }
+    return out;
+}
+
+// The bytes of the last write to index since mark.
+const Bytes* LastWrite(const simnode::Node& node, long index, size_t mark = 0) {
+    const Bytes* found = nullptr;
+    for (size_t i = mark; i < node.log.size(); ++i)
+        if (node.log[i].op == simnode::Call::Write && node.log[i].index == index) found = &node.log[i].bytes;
+    return found;
+}
+
+// Deterministic junk for the bytes a page does not own.
+void FillJunk(simnode::Node& node, unsigned seed) {
+    for (auto& item : node.items)
+        for (size_t i = 0; i < item.second.size(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            item.second[i] = static_cast<std::uint8_t>(seed >> 16);
+        }
+}
+
+void SetBlock(simnode::Node& node, const ChannelRow& ch, const Bytes& block) {
+    auto& rec = node.Item(ch.record);
+    std::copy(block.begin(), block.end(), rec.begin() + ch.block);
+}
+
+void SetFlag(simnode::Node& node, int channel, bool common) {
+    auto& b = node.Item(21)[0];
+    const std::uint8_t bit = static_cast<std::uint8_t>(1u << (channel - 1));
+    b = static_cast<std::uint8_t>(common ? (b | bit) : (b & ~bit));
+}
+
+// Opens the sheet and shows the channel's tab.
+HWND ShowChannel(Rig& rig, int channel) {
+    if (!rig.Sheet() && !rig.Open()) return nullptr;
+    rig.Select(channel);
+    return rig.Page(channel);
+}
+
+std::string Hex(const Bytes& b, size_t from, size_t n) {
+    std::string s;
+    char t[4];
+    for (size_t i = from; i < from + n && i < b.size(); ++i) {
+        snprintf(t, sizeof t, "%02X", b[i]);
+        s += t;
+    }
+    return s;
+}
+
+}  // namespace
+
+static void test_tabs_and_unshown_pages() {
+    Rig rig;
+    if (!ok(rig.Open(), "no sheet")) return;
+    const char* captions[] = {"Node infomation", "Sunblind 1", "Sunblind 2", "Sunblind 3", "Sunblind 4"};
+    ok(SendMessageA(rig.Tab(), TCM_GETITEMCOUNT, 0, 0) == 5, "tab count");
+    for (int i = 0; i < 5; ++i) ok(rig.TabText(i) == captions[i], "tab %d: %s", i, rig.TabText(i).c_str());
+    wtest::pump(200);
+    // Pages never shown have made no node access and started no timer.
+    ok(Trace(rig.node) == "N", "calls before any sunblind tab: %s", Trace(rig.node).c_str());
+    rig.Select(2);
+    ok(Trace(rig.node).find("R30") == std::string::npos, "channel 1 read without being shown");
+}
+
+// The first showing: one live refresh (window creation), then the settings.
+static void test_first_showing_reads() {
+    for (const ChannelRow& ch : kChannels) {
+        for (bool common : {false, true}) {
+            Rig rig;
+            SetFlag(rig.node, ch.channel, common);
+            if (!ok(rig.Open(), "no sheet")) return;
+            const size_t mark = rig.node.log.size();
+            ShowChannel(rig, ch.channel);
+            std::string expected = "R21:31 R" + std::to_string(common ? 23 : ch.localLux) + ":31 R" +
+                                   std::to_string(ch.level) + ":31 R" + std::to_string(ch.drive) + ":31 R21:31";
+            if (ch.record == 22) expected += " R22:31";
+            ok(Trace(rig.node, mark) == expected, "ch %d common %d: %s", ch.channel, common,
+               Trace(rig.node, mark).c_str());
+        }
+    }
+}
+
+// What the controls show for given node contents.
+static void test_controls_show_node_values() {
+    // Down 500, Up 100, before down 12.3 s, before up 0.5 s, push long 1.0,
+    // push short -1.0, level source 3, override 2, top 100 %, bottom 72.5 %.
+    const Bytes block = {0x01, 0xF4, 0x00, 0x64, 0x00, 0x7B, 0x00, 0x05, 0x0A, 0xF6, 0x03, 0x02, 0xC8, 0x91};
+    for (const ChannelRow& ch : kChannels) {
+        Rig rig;
+        FillJunk(rig.node, 7u + ch.channel);
+        rig.node.Item(21)[0] = 0;
+        SetFlag(rig.node, ch.channel, true);
+        SetBlock(rig.node, ch, block);
+        rig.node.Item(ch.drive)[0] = 0x00, rig.node.Item(ch.drive)[1] = 0x7B;
+        rig.node.Item(23)[0] = 0x03, rig.node.Item(23)[1] = 0xE8;
+        rig.node.Item(ch.level)[0] = 0x91;
+        HWND page = ShowChannel(rig, ch.channel);
+        if (!ok(page != nullptr, "ch %d: no page", ch.channel)) continue;
+        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        struct {
+            int id;
+            const char* text;
+        } shown[] = {
+            {ids.field[sunblind::DownSetpoint], "500"}, {ids.field[sunblind::UpSetpoint], "100"},
+            {ids.field[sunblind::TimeBeforeDown], "12.3"}, {ids.field[sunblind::TimeBeforeUp], "0.5"},
+            {ids.field[sunblind::PushTimeLong], "1.0"}, {ids.field[sunblind::PushTimeShort], "-1.0"},
+            {ids.field[sunblind::TopLevel], "100.0"}, {ids.field[sunblind::BottomLevel], "72.5"},
+            {ids.topDownTime, "12.3"}, {ids.luxLevel, "1000"}, {ids.actualLevel, "72.5"},
+        };
+        for (const auto& s : shown)
+            ok(rig.Text(page, s.id) == s.text, "ch %d id %d: '%s' expected '%s'", ch.channel, s.id,
+               rig.Text(page, s.id).c_str(), s.text);
+        ok(rig.Check(page, ids.levelLocal) == 1 && rig.Check(page, ids.levelCommon) == 1, "ch %d level boxes",
+           ch.channel);
+        ok(rig.Check(page, ids.overrideLocal) == 0 && rig.Check(page, ids.overrideCommon) == 1,
+           "ch %d override boxes", ch.channel);
+        ok(rig.Check(page, ids.luxCommon) == 1 && rig.Check(page, ids.luxLocal) == 0, "ch %d lux radios",
+           ch.channel);
+    }
+}
+
+// Source codes both ways; a code outside 0-3 leaves the boxes alone.
+static void test_source_codes() {
+    const ChannelRow& ch = kChannels[2];
+    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    struct {
+        std::uint8_t code;
+        int local, common;  // shown, starting from both checked
+    } shown[] = {{0, 0, 0}, {1, 1, 0}, {2, 0, 1}, {3, 1, 1}, {5, 1, 1}, {0xFF, 1, 1}};
+    Rig rig;
+    HWND page = ShowChannel(rig, ch.channel);
+    for (const auto& row : shown) {
+        SendDlgItemMessageA(page, ids.levelLocal, BM_SETCHECK, 1, 0);
+        SendDlgItemMessageA(page, ids.levelCommon, BM_SETCHECK, 1, 0);
+        rig.node.Item(22)[ch.block + 10] = row.code;
+        rig.Click(page, IDC_READ);
+        ok(rig.Check(page, ids.levelLocal) == row.local && rig.Check(page, ids.levelCommon) == row.common,
+           "code %d shows %d %d", row.code, rig.Check(page, ids.levelLocal), rig.Check(page, ids.levelCommon));
+    }
+    struct {
+        int local, common;
+        std::uint8_t code;
+    } stored[] = {{0, 0, 0}, {1, 0, 1}, {0, 1, 2}, {1, 1, 3}};
+    for (const auto& row : stored) {
+        SendDlgItemMessageA(page, ids.overrideLocal, BM_SETCHECK, row.local, 0);
+        SendDlgItemMessageA(page, ids.overrideCommon, BM_SETCHECK, row.common, 0);
+        const size_t mark = rig.node.log.size();
+        rig.Click(page, IDC_WRITE);
+        const Bytes* rec = LastWrite(rig.node, 22, mark);
+        ok(rec && (*rec)[ch.block + 11] == row.code, "boxes %d %d stored %d", row.local, row.common,
+           rec ? (*rec)[ch.block + 11] : -1);
+    }
+}
+
+// Edited values reach the node as the encodings say; every byte the channel
+// does not own goes back as the node holds it just before the write, even
+// when the node changed it after the page last showed it.
+static void test_write_bytes_after_edits() {
+    for (const ChannelRow& ch : kChannels) {
+        Rig rig;
+        FillJunk(rig.node, 100u + ch.channel);
+        HWND page = ShowChannel(rig, ch.channel);
+        if (!ok(page != nullptr, "no page")) continue;
+        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        const char* texts[sunblind::kFieldCount] = {};
+        texts[sunblind::DownSetpoint] = "500";
+        texts[sunblind::UpSetpoint] = "70000";
+        texts[sunblind::TimeBeforeDown] = "12.34";
+        texts[sunblind::TimeBeforeUp] = "-5";
+        texts[sunblind::PushTimeLong] = "20";
+        texts[sunblind::PushTimeShort] = "-0.05";
+        texts[sunblind::TopLevel] = "100";
+        texts[sunblind::BottomLevel] = "99.9";
+        for (int f = 0; f < sunblind::kFieldCount; ++f) rig.SetText(page, ids.field[f], texts[f]);
+        rig.SetText(page, ids.topDownTime, "abc");
+        SendDlgItemMessageA(page, ids.levelLocal, BM_SETCHECK, 1, 0);
+        SendDlgItemMessageA(page, ids.levelCommon, BM_SETCHECK, 0, 0);
+        SendDlgItemMessageA(page, ids.overrideLocal, BM_SETCHECK, 1, 0);
+        SendDlgItemMessageA(page, ids.overrideCommon, BM_SETCHECK, 1, 0);
+        rig.Click(page, ids.luxCommon);
+
+        // Someone else changes bytes this page does not own.
+        FillJunk(rig.node, 900u + ch.channel);
+        SetFlag(rig.node, ch.channel, false);
+        const Bytes before21 = rig.node.Item(21), before22 = rig.node.Item(22), beforeDrive = rig.node.Item(ch.drive);
+
+        const size_t mark = rig.node.log.size();
+        rig.Click(page, IDC_WRITE);
+        std::string expected = "R" + std::to_string(ch.drive) + ":32 W" + std::to_string(ch.drive) + ":2 R21:32 W21:31";
+        if (ch.record == 22) expected += " R22:32 W22:31";
+        expected += " R" + std::to_string(ch.drive) + ":31 R21:31";
+        if (ch.record == 22) expected += " R22:31";
+        ok(Trace(rig.node, mark) == expected, "ch %d: %s", ch.channel, Trace(rig.node, mark).c_str());
+
+        const Bytes* drive = LastWrite(rig.node, ch.drive, mark);
+        ok(drive && Hex(*drive, 0, drive->size()) == "0000", "ch %d drive %s", ch.channel,
+           drive ? Hex(*drive, 0, drive->size()).c_str() : "none");
+        ok(rig.node.Item(ch.drive) == Bytes({0, 0}) || Hex(rig.node.Item(ch.drive), 2, 30) == Hex(beforeDrive, 2, 30),
+           "ch %d drive item beyond 2 bytes changed", ch.channel);
+
+        const Bytes* flagRec = LastWrite(rig.node, 21, mark);
+        if (!ok(flagRec && flagRec->size() == 31, "ch %d: no record 21 write", ch.channel)) continue;
+        Bytes expect21(before21.begin(), before21.begin() + 31);
+        expect21[0] = static_cast<std::uint8_t>(expect21[0] | (1u << (ch.channel - 1)));
+        const Bytes* blockRec = ch.record == 21 ? flagRec : LastWrite(rig.node, 22, mark);
+        if (!ok(blockRec && blockRec->size() == 31, "ch %d: no block write", ch.channel)) continue;
+        Bytes expectBlock(ch.record == 21 ? expect21 : Bytes(before22.begin(), before22.begin() + 31));
+        const Bytes block = {0x01, 0xF4, 0x11, 0x70, 0x00, 0x7B, 0xFF, 0xCE, 0xC8, 0x00, 0x01, 0x03, 0xC8, 0xC7};
+        std::copy(block.begin(), block.end(), expectBlock.begin() + ch.block);
+        if (ch.record == 21) expect21 = expectBlock;
+        ok(*flagRec == expect21, "ch %d record 21: %s expected %s", ch.channel, Hex(*flagRec, 0, 31).c_str(),
+           Hex(expect21, 0, 31).c_str());
+        if (ch.record == 22)
+            ok(*blockRec == expectBlock, "ch %d record 22: %s expected %s", ch.channel,
+               Hex(*blockRec, 0, 31).c_str(), Hex(expectBlock, 0, 31).c_str());
+        // The re-read shows what the node holds now.
+        ok(rig.Text(page, ids.field[sunblind::UpSetpoint]) == "4464", "ch %d up setpoint shows %s", ch.channel,
+           rig.Text(page, ids.field[sunblind::UpSetpoint]).c_str());
+        ok(rig.Text(page, ids.field[sunblind::TimeBeforeUp]) == "6548.6", "ch %d before up shows %s", ch.channel,
+           rig.Text(page, ids.field[sunblind::TimeBeforeUp]).c_str());
+    }
+}
+
+// A Write of what the page shows, unedited, leaves the node as it was.
+static void test_unedited_write_changes_nothing() {
+    for (const ChannelRow& ch : kChannels) {
+        for (unsigned seed : {1u, 2u, 3u}) {
+            Rig rig;
+            FillJunk(rig.node, seed * 31u + ch.channel);
+            // Source codes the check boxes can show.
+            rig.node.Item(ch.record)[ch.block + 10] &= 3;
+            rig.node.Item(ch.record)[ch.block + 11] &= 3;
+            const auto before = rig.node.items;
+            HWND page = ShowChannel(rig, ch.channel);
+            rig.Click(page, IDC_WRITE);
+            ok(rig.node.items == before, "ch %d seed %u: node changed", ch.channel, seed);
+            ok(LastWrite(rig.node, ch.record) != nullptr, "ch %d: nothing written", ch.channel);
+        }
+    }
+}
+
+// Each step of Read and Write stands alone when its read fails.
+static void test_failed_reads_skip_only_their_item() {
+    struct Row {
+        int channel;
+        std::vector<long> failing;
+        const char* writes;  // indices written by Write, in order
+    } rows[] = {
+        {1, {30}, "21"},     {1, {21}, "30"},       {2, {31, 21}, ""},
+        {3, {33}, "21 22"},  {3, {21}, "33 22"},    {3, {22}, "33 21"},
+        {4, {21, 22}, "32"}, {4, {32, 21, 22}, ""},
+    };
+    for (const Row& row : rows) {
+        const ChannelRow& ch = kChannels[row.channel - 1];
+        Rig rig;
+        FillJunk(rig.node, 5u);
+        HWND page = ShowChannel(rig, ch.channel);
+        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        const std::string shownBefore = rig.Text(page, ids.field[sunblind::DownSetpoint]);
+        for (long i : row.failing) rig.node.failRead.insert(i);
+        rig.SetText(page, ids.field[sunblind::DownSetpoint], "1234");
+        const size_t mark = rig.node.log.size();
+        rig.Click(page, IDC_WRITE);
+        std::string writes;
+        size_t reads = 0;
+        for (size_t i = mark; i < rig.node.log.size(); ++i) {
+            const auto& c = rig.node.log[i];
+            if (c.op == simnode::Call::Write) writes += (writes.empty() ? "" : " ") + std::to_string(c.index);
+            if (c.op == simnode::Call::Read && c.length == 31) ++reads;
+        }
+        ok(writes == row.writes, "ch %d fail %ld: writes '%s'", row.channel, row.failing[0], writes.c_str());
+        ok(reads == (ch.record == 22 ? 3u : 2u), "ch %d: re-read made %u reads", row.channel, (unsigned)reads);
+        // Stored and re-read, or kept because the re-read failed as well.
+        ok(rig.Text(page, ids.field[sunblind::DownSetpoint]) == "1234", "ch %d: down setpoint %s (was %s)",
+           row.channel, rig.Text(page, ids.field[sunblind::DownSetpoint]).c_str(), shownBefore.c_str());
+    }
+}
+
+// A host that fails every call: nothing changes on the page, nothing written.
+static void test_host_failing_everything() {
+    for (const ChannelRow& ch : kChannels) {
+        Rig rig;
+        rig.node.failAll = true;
+        rig.node.failFill = simnode::FailFill::Scribble;
+        HWND page = ShowChannel(rig, ch.channel);
+        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        rig.SetText(page, ids.field[sunblind::UpSetpoint], "77");
+        rig.Click(page, IDC_WRITE);
+        rig.Click(page, IDC_READ);
+        SendMessageA(page, WM_TIMER, 1, 0);
+        for (int f = 0; f < sunblind::kFieldCount; ++f)
+            ok(rig.Text(page, ids.field[f]) == (f == sunblind::UpSetpoint ? "77" : ""), "ch %d field %d: %s",
+               ch.channel, f, rig.Text(page, ids.field[f]).c_str());
+        ok(rig.Text(page, ids.luxLevel).empty() && rig.Text(page, ids.actualLevel).empty(), "live values shown");
+        ok(LastWrite(rig.node, 21) == nullptr && LastWrite(rig.node, 22) == nullptr &&
+               LastWrite(rig.node, ch.drive) == nullptr,
+           "ch %d: a write after failed reads", ch.channel);
+    }
+}
+
+// A host that reports success but fills fewer bytes than asked never gets
+// stale or stack bytes back: what it did not fill goes back as zero.
+static void test_short_reads_send_no_garbage() {
+    const ChannelRow& ch = kChannels[1];
+    Rig rig;
+    FillJunk(rig.node, 77u);
+    HWND page = ShowChannel(rig, ch.channel);
+    rig.node.shortRead = 2;
+    const size_t mark = rig.node.log.size();
+    rig.Click(page, IDC_WRITE);
+    const Bytes* rec = LastWrite(rig.node, 21, mark);
+    if (!ok(rec != nullptr, "no record write")) return;
+    ok(Hex(*rec, 2, 13) == std::string(26, '0') && Hex(*rec, 29, 2) == "0000", "unfilled bytes sent: %s",
+       Hex(*rec, 0, 31).c_str());
+}
+
+// The lux value follows the flag stored in the node, not the radio buttons.
+static void test_lux_follows_stored_flag() {
+    const ChannelRow& ch = kChannels[3];
+    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    Rig rig;
+    rig.node.Item(23)[1] = 50;
+    rig.node.Item(ch.localLux)[1] = 20;
+    HWND page = ShowChannel(rig, ch.channel);
+    ok(rig.Text(page, ids.luxLevel) == "20", "local lux %s", rig.Text(page, ids.luxLevel).c_str());
+    rig.Click(page, ids.luxCommon);
+    ok(rig.Check(page, ids.luxCommon) == 1 && rig.Check(page, ids.luxLocal) == 0, "radio pair not exclusive");
+    SendMessageA(page, WM_TIMER, 1, 0);
+    ok(rig.Text(page, ids.luxLevel) == "20", "lux followed the unwritten radio: %s", rig.Text(page, ids.luxLevel).c_str());
+    rig.Click(page, IDC_WRITE);
+    SendMessageA(page, WM_TIMER, 1, 0);
+    ok(rig.Text(page, ids.luxLevel) == "50", "lux after write %s", rig.Text(page, ids.luxLevel).c_str());
+    ok((rig.node.Item(21)[0] & 0x08) != 0, "flag not stored");
+
+    // A failed lux read keeps the last value; the level still refreshes.
+    rig.node.failRead.insert(23);
+    rig.node.Item(23)[1] = 99;
+    rig.node.Item(ch.level)[0] = 3;
+    SendMessageA(page, WM_TIMER, 1, 0);
+    ok(rig.Text(page, ids.luxLevel) == "50" && rig.Text(page, ids.actualLevel) == "1.5", "after failed lux: %s %s",
+       rig.Text(page, ids.luxLevel).c_str(), rig.Text(page, ids.actualLevel).c_str());
+    const size_t mark = rig.node.log.size();
+    SendMessageA(page, WM_TIMER, 1, 0);
+    ok(Trace(rig.node, mark) == "R21:31 R23:31 R17:31", "tick: %s", Trace(rig.node, mark).c_str());
+}
+
+// Typed and unwritten values give way to the node's on the next showing.
+static void test_showing_replaces_typed_values() {
+    const ChannelRow& ch = kChannels[0];
+    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    Rig rig;
+    rig.node.Item(21)[ch.block + 1] = 42;
+    HWND page = ShowChannel(rig, ch.channel);
+    rig.SetText(page, ids.field[sunblind::DownSetpoint], "999");
+    rig.Select(2);
+    rig.Select(1);
+    ok(rig.Text(page, ids.field[sunblind::DownSetpoint]) == "42", "shows %s",
+       rig.Text(page, ids.field[sunblind::DownSetpoint]).c_str());
+}
+
+// Whatever is typed, Write stores what the encodings say and never crashes.
+static void test_bad_input_in_edits() {
+    std::string longText(40000, '9');
+    struct Row {
+        std::string text;
+        const char* down;  // stored Down setpoint bytes
+    } rows[] = {
+        {"", "0000"}, {"   ", "0000"}, {"abc", "0000"}, {"-", "0000"}, {"+", "0000"},
+        {"1e400", "0000"}, {"-inf", "0000"}, {"nan", "0000"}, {"0x1F", "001F"}, {longText, "0000"},
+        {"\xE9\xFF\x80", "0000"}, {" 12.9kg", "000C"}, {"-1", "FFFF"},
+    };
+    const ChannelRow& ch = kChannels[1];
+    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    Rig rig;
+    HWND page = ShowChannel(rig, ch.channel);
+    for (const Row& row : rows) {
+        for (int f = 0; f < sunblind::kFieldCount; ++f) rig.SetText(page, ids.field[f], row.text);
+        rig.SetText(page, ids.topDownTime, row.text);
+        const size_t mark = rig.node.log.size();
+        rig.Click(page, IDC_WRITE);
+        const Bytes* rec = LastWrite(rig.node, 21, mark);
+        ok(rec && Hex(*rec, ch.block, 2) == row.down, "'%.20s': down %s", row.text.c_str(),
+           rec ? Hex(*rec, ch.block, 2).c_str() : "none");
+        ok(IsWindow(page), "page gone");
+    }
+}
+
+// The real timer: every 2 s, also on a page that is no longer in front.
+static void test_real_timer_keeps_ticking_when_hidden() {
+    const ChannelRow& ch = kChannels[0];
+    Rig rig;
+    ShowChannel(rig, ch.channel);
+    rig.Select(3);
+    const auto levelReads = [&] {
+        int n = 0;
+        for (const auto& c : rig.node.log) n += c.op == simnode::Call::Read && c.index == ch.level;
+        return n;
+    };
+    const int before = levelReads();
+    wtest::pump(4500);
+    const int ticks = levelReads() - before;
+    ok(ticks >= 2 && ticks <= 3, "hidden page ticked %d times in 4.5 s", ticks);
+}
+
+WTEST_MAIN(WTEST(test_tabs_and_unshown_pages), WTEST(test_first_showing_reads),
+           WTEST(test_controls_show_node_values), WTEST(test_source_codes), WTEST(test_write_bytes_after_edits),
+           WTEST(test_unedited_write_changes_nothing), WTEST(test_failed_reads_skip_only_their_item),
+           WTEST(test_host_failing_everything), WTEST(test_short_reads_send_no_garbage),
+           WTEST(test_lux_follows_stored_flag), WTEST(test_showing_replaces_typed_values),
+           WTEST(test_bad_input_in_edits), WTEST(test_real_timer_keeps_ticking_when_hidden))
