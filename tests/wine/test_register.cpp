@@ -284,7 +284,44 @@ static void test_exports_bad_arguments() {
     if (p) static_cast<IUnknown*>(p)->Release();
 }
 
+// The version block that installers read: the empty OLESelfRegister entry
+// marks the module as self-registering.
+static void test_version_block() {
+    const std::string path = ocx::Path();
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    std::string data(size, '\0');
+    if (!ok(size && GetFileVersionInfoA(path.c_str(), 0, size, &data[0]), "no version block")) return;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    ok(VerQueryValueA(&data[0], "\\", reinterpret_cast<void**>(&fixed), &len) && fixed, "no fixed info");
+    if (fixed) {
+        ok(fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0x00000001, "file version %lx.%lx",
+           fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+        ok(fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0x00000001, "product version");
+        ok(fixed->dwFileType == VFT_DLL && fixed->dwFileOS == VOS__WINDOWS32, "type %lx os %lx", fixed->dwFileType,
+           fixed->dwFileOS);
+    }
+    WORD* translation = nullptr;
+    ok(VerQueryValueA(&data[0], "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &len) &&
+           len >= 4 && translation[0] == 0x409 && translation[1] == 1200, "translation");
+    const struct {
+        const char* name;
+        const char* value;
+    } rows[] = {
+        {"FileDescription", "Brisel ActiveX Control Module"}, {"ProductName", "Brisel ActiveX Control Module"},
+        {"FileVersion", "1, 0, 0, 1"}, {"ProductVersion", "1, 0, 0, 1"},
+        {"OriginalFilename", "Brisel.OCX"}, {"OLESelfRegister", ""},
+    };
+    for (const auto& row : rows) {
+        char* value = nullptr;
+        const std::string key = std::string("\\StringFileInfo\\040904B0\\") + row.name;
+        const bool found = VerQueryValueA(&data[0], key.c_str(), reinterpret_cast<void**>(&value), &len);
+        ok(found && value && std::string(value) == row.value, "%s: %s", row.name, found && value ? value : "(none)");
+    }
+}
+
 static void init() { CoInitialize(nullptr); }
 
-WTEST_MAIN(WTEST(init), WTEST(test_register_failures), WTEST(test_unregister_leftovers), WTEST(test_type_library),
+WTEST_MAIN(WTEST(init), WTEST(test_version_block), WTEST(test_register_failures), WTEST(test_unregister_leftovers), WTEST(test_type_library),
            WTEST(test_exports_bad_arguments), WTEST(test_unload))
