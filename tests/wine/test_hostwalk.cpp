@@ -103,6 +103,28 @@ static void test_walk_through() {
     DeleteClass(kFakeClsid);
 }
 
+// The real plug-in, registered by its own DllRegisterServer, found by the
+// node's program ID: five tabs, Read and Write on "Sunblind 1".
+static void test_walk_with_the_module() {
+    const std::string module = Host().substr(0, Host().find_last_of('\\')) + "\\Brisel.ocx";
+    HMODULE ocx = LoadLibraryA(module.c_str());
+    if (!ok(ocx != nullptr, "cannot load %s", module.c_str())) return;
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    auto reg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(ocx, "DllRegisterServer")));
+    auto unreg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(ocx, "DllUnregisterServer")));
+    ok(reg && reg() == S_OK, "DllRegisterServer failed");
+    const std::string dir = FreshDir("walk-module");
+    const Result r = RunHost("--node \"" + dir + "\\node.txt\" --tick 250 --demo-walk \"" + dir + "\"");
+    ok(r.code == 0, "exit code %lu\n%s", r.code, r.out.c_str());
+    for (const char* said : {"sheet open with 5 tab(s)", "tab 5 \"Sunblind 4\"", "Write pressed:", "done, 5 screenshot(s)"})
+        ok(r.out.find(said) != std::string::npos, "no \"%s\" in\n%s", said, r.out.c_str());
+    ok(r.out.find("0 item(s) written") == std::string::npos, "nothing written\n%s", r.out.c_str());
+    for (int tab = 1; tab <= 5; ++tab)
+        ok(IsBitmap(dir + "\\tab" + std::to_string(tab) + ".bmp"), "tab%d.bmp missing", tab);
+    if (unreg) unreg();
+    FreeLibrary(ocx);
+}
+
 // A node without access interfaces: the plug-in warns, the walk answers.
 static void test_walk_without_interfaces() {
     RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId);
@@ -147,4 +169,4 @@ static void test_failures_exit_clearly() {
     DeleteClass(kFakeClsid);
 }
 
-WTEST_MAIN(WTEST(test_walk_through), WTEST(test_walk_without_interfaces), WTEST(test_failures_exit_clearly))
+WTEST_MAIN(WTEST(test_walk_through), WTEST(test_walk_with_the_module), WTEST(test_walk_without_interfaces), WTEST(test_failures_exit_clearly))
