@@ -27,6 +27,7 @@ void Node::Record(Call call) {
 }
 
 long Node::ReadItem(long index, unsigned char* buffer, long length) {
+    if (beforeCall) beforeCall(Call::Read, index);
     if (latencyMs) Sleep(latencyMs);
     auto it = items.find(index);
     const bool fail = failAll || failRead.count(index) || it == items.end() || length < 0 || !buffer;
@@ -43,6 +44,7 @@ long Node::ReadItem(long index, unsigned char* buffer, long length) {
 }
 
 long Node::WriteItem(long index, const unsigned char* buffer, long length) {
+    if (beforeCall) beforeCall(Call::Write, index);
     if (latencyMs) Sleep(latencyMs);
     std::vector<std::uint8_t> bytes;
     if (buffer && length > 0) bytes.assign(buffer, buffer + length);
@@ -58,6 +60,7 @@ long Node::WriteItem(long index, const unsigned char* buffer, long length) {
 }
 
 long Node::GetNodeName(char* buffer, long length) {
+    if (beforeCall) beforeCall(Call::Name, -1);
     if (latencyMs) Sleep(latencyMs);
     if (failAll || failName || !buffer || length <= 0) {
         Record({Call::Name, -1, length, {}, failCode});

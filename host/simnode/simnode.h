@@ -53,6 +53,9 @@ public:
     // Called after every call has been logged, e.g. to change the node
     // between a page's read and its write.
     std::function<void(const Call&)> onCall;
+    // Called at the start of every call, before latency and failures, e.g.
+    // to bring a simulated node up to date before it answers.
+    std::function<void(Call::Op op, long index)> beforeCall;
 
     void SetName(const std::string& text);
     std::vector<std::uint8_t>& Item(long index);

@@ -1,26 +1,49 @@
-// The module's exported entry points.
+// The module's exported entry points. Each makes the module's own state
+// current on entry and restores the caller's on every return.
 #include <windows.h>
 #include <ole2.h>
+#include <olectl.h>
 
+#include "briselctrl.h"
 #include "fw/afxstate.h"
+#include "fw/olefactory.h"
+#include "fw/olemodule.h"
+#include "fw/olereg.h"
+
+BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID reserved) {
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        DisableThreadLibraryCalls(hInstance);
+        return AfxModuleAttach(hInstance);
+    case DLL_PROCESS_DETACH:
+        // At process exit (reserved set) there is nothing worth tidying.
+        if (!reserved) AfxModuleDetach();
+        return TRUE;
+    default:
+        return TRUE;
+    }
+}
 
 STDAPI DllCanUnloadNow() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    return S_FALSE;
+    return AfxDllCanUnloadNow();
 }
 
-STDAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* ppv) {
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    if (ppv) *ppv = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+    return AfxDllGetClassObject(rclsid, riid, ppv);
 }
 
 STDAPI DllRegisterServer() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    if (!AfxOleRegisterTypeLib(AfxGetInstanceHandle(), LIBID_BriselLib)) return SELFREG_E_TYPELIB;
+    if (!COleObjectFactory::UpdateRegistryAll(TRUE)) return SELFREG_E_CLASS;
     return S_OK;
 }
 
 STDAPI DllUnregisterServer() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    if (!AfxOleUnregisterTypeLib(LIBID_BriselLib, _wVerMajor, _wVerMinor, 0)) return SELFREG_E_TYPELIB;
+    if (!COleObjectFactory::UpdateRegistryAll(FALSE)) return SELFREG_E_CLASS;
     return S_OK;
 }

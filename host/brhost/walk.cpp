@@ -1,0 +1,241 @@
+#include "walk.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace brhost {
+
+namespace {
+
+constexpr char kSheetCaption[] = "Sarp";
+constexpr int kRead = 268, kWrite = 269;
+constexpr int kPatience = 40;  // ticks to wait for the sheet
+
+std::string Text(HWND hwnd) {
+    char text[512] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+std::string ClassOf(HWND hwnd) {
+    char name[64] = "";
+    GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+BOOL CALLBACK Collect(HWND hwnd, LPARAM p) {
+    reinterpret_cast<std::vector<HWND>*>(p)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> ThreadWindows() {
+    std::vector<HWND> out;
+    EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&out));
+    return out;
+}
+
+std::string TabCaption(HWND sheet, int index) {
+    HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+    char text[128] = "";
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    if (tab) SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+}  // namespace
+
+HWND FindThreadWindow(const char* caption) {
+    for (HWND hwnd : ThreadWindows())
+        if (Text(hwnd) == caption) return hwnd;
+    return nullptr;
+}
+
+bool SaveWindowBitmap(HWND hwnd, const std::string& path, std::string& error) {
+    RECT r;
+    if (!IsWindow(hwnd) || !GetWindowRect(hwnd, &r)) {
+        error = "no window to capture";
+        return false;
+    }
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Finish pending painting only: forcing a full repaint here leaves the
+    // property sheet's tab strip blank until the next message loop turn.
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) {
+        error = "the window has no size";
+        return false;
+    }
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(mem, old);
+
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = w;
+    info.biHeight = h;  // bottom-up, as BMP files keep it
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+    info.biSizeImage = stride * static_cast<DWORD>(h);
+    std::vector<char> pixels(info.biSizeImage);
+    const int lines = GetDIBits(mem, bitmap, 0, static_cast<UINT>(h), pixels.data(),
+                                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    if (lines != h) {
+        error = "cannot read the screen";
+        return false;
+    }
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    const std::string temp = path + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(&file), sizeof file);
+        out.write(reinterpret_cast<const char*>(&info), sizeof info);
+        out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+        if (!out) {
+            error = "cannot write " + path;
+            return false;
+        }
+    }
+    if (!MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(temp.c_str());
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+DemoWalk::DemoWalk(HWND owner, std::string dir, unsigned tickMs, SimulatedNode& node)
+    : m_owner(owner), m_dir(std::move(dir)), m_tick(tickMs), m_node(node) {
+    while (!m_dir.empty() && (m_dir.back() == '\\' || m_dir.back() == '/')) m_dir.pop_back();
+}
+
+void DemoWalk::Say(const std::string& line) {
+    std::printf("walk: %s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void DemoWalk::Start() {
+    CreateDirectoryA(m_dir.c_str(), nullptr);
+    m_state = State::FindSheet;
+    SetTimer(m_owner, kTimer, m_tick, nullptr);
+}
+
+void DemoWalk::Stop() { KillTimer(m_owner, kTimer); }
+
+void DemoWalk::Fail(const std::string& why) {
+    error = why;
+    Say("failed: " + why);
+    m_state = State::Done;
+    Stop();
+    // Whatever is still open of the plug-in goes, so its verb returns.
+    for (HWND hwnd : ThreadWindows())
+        if (hwnd != m_owner && IsWindowVisible(hwnd)) PostMessageA(hwnd, WM_CLOSE, 0, 0);
+}
+
+bool DemoWalk::AnswerMessageBoxes() {
+    bool answered = false;
+    for (HWND hwnd : ThreadWindows()) {
+        if (hwnd == m_owner || !IsWindowVisible(hwnd) || ClassOf(hwnd) != "#32770") continue;
+        if (Text(hwnd) == kSheetCaption) continue;
+        const std::string box = Text(hwnd) + ": " + Text(GetDlgItem(hwnd, 0xFFFF));
+        boxes.push_back(box);
+        Say("message box \"" + box + "\" answered with OK");
+        PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+        answered = true;
+    }
+    return answered;
+}
+
+void DemoWalk::Tick() {
+    if (m_state == State::Done) return;
+    if (AnswerMessageBoxes()) return;
+    if (m_sheet && !IsWindow(m_sheet)) return Fail("the sheet closed before the walk ended");
+    switch (m_state) {
+    case State::FindSheet: {
+        m_sheet = FindThreadWindow(kSheetCaption);
+        if (!m_sheet || !IsWindowVisible(m_sheet)) {
+            m_sheet = nullptr;
+            if (++m_waited > kPatience) Fail("the plug-in's sheet (\"Sarp\") did not appear");
+            return;
+        }
+        HWND tab = reinterpret_cast<HWND>(SendMessageA(m_sheet, PSM_GETTABCONTROL, 0, 0));
+        m_tabs = tab ? static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0)) : 0;
+        if (m_tabs <= 0) return Fail("the sheet has no tabs");
+        Say("sheet open with " + std::to_string(m_tabs) + " tab(s)");
+        m_tab = 0;
+        m_state = State::Select;
+        return Tick();
+    }
+    case State::Select:
+        SendMessageA(m_sheet, PSM_SETCURSEL, static_cast<WPARAM>(m_tab), 0);
+        Say("tab " + std::to_string(m_tab + 1) + " \"" + TabCaption(m_sheet, m_tab) + "\"");
+        m_state = State::Read;
+        return;
+    case State::Read: {
+        HWND page = reinterpret_cast<HWND>(SendMessageA(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+        HWND read = page ? GetDlgItem(page, kRead) : nullptr;
+        if (readWriteDone || !read || !GetDlgItem(page, kWrite)) {
+            m_state = State::Capture;
+            return Tick();
+        }
+        m_reads = m_node.reads;
+        m_failures = m_node.failures;
+        SendMessageA(read, BM_CLICK, 0, 0);
+        Say("Read pressed: " + std::to_string(m_node.reads - m_reads) + " item(s) read, " +
+            std::to_string(m_node.failures - m_failures) + " call(s) failed");
+        m_state = State::Write;
+        return;
+    }
+    case State::Write: {
+        HWND page = reinterpret_cast<HWND>(SendMessageA(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+        m_reads = m_node.reads;
+        m_writes = m_node.writes;
+        m_failures = m_node.failures;
+        SendMessageA(GetDlgItem(page, kWrite), BM_CLICK, 0, 0);
+        Say("Write pressed: " + std::to_string(m_node.reads - m_reads) + " item(s) read, " +
+            std::to_string(m_node.writes - m_writes) + " item(s) written, " +
+            std::to_string(m_node.failures - m_failures) + " call(s) failed");
+        readWriteDone = true;
+        m_state = State::Capture;
+        return;
+    }
+    case State::Capture: {
+        const std::string file = m_dir + "\\tab" + std::to_string(m_tab + 1) + ".bmp";
+        std::string why;
+        if (!SaveWindowBitmap(m_sheet, file, why)) return Fail(why);
+        shots.push_back(file);
+        Say("screenshot " + file);
+        if (++m_tab < m_tabs) {
+            m_state = State::Select;
+            return;
+        }
+        if (!readWriteDone) Say("no tab has Read and Write buttons; nothing read or written");
+        m_state = State::Done;
+        Stop();
+        Say("pressing Exit");
+        PostMessageA(m_sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+        return;
+    }
+    case State::Done:
+        return;
+    }
+}
+
+}  // namespace brhost

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "discovery.h"
+#include "options.h"
+
+using namespace brmodel;
+
+TEST(Options, Defaults) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(ParseOptions({}, o, error));
+    EXPECT_EQ(o.interfaces, Interfaces::Both);
+    EXPECT_EQ(o.latencyMs, 0u);
+    EXPECT_TRUE(o.failRead.empty() && o.failWrite.empty() && !o.failAll);
+    EXPECT_EQ(o.programId, kProgramId);
+    EXPECT_TRUE(o.nodeFile.empty() && o.demoDir.empty() && !o.reset && !o.properties);
+}
+
+TEST(Options, Accepted) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(ParseOptions({"--node", "n.txt", "--reset", "--latency", "250", "--fail-read", "21,30",
+                              "--fail-read", "13", "--fail-write", "33", "--fail-all", "--interfaces", "reader",
+                              "--demo-walk", "out", "--tick", "200", "--program-id", "01 02 03 04 05 06 07 08",
+                              "--seed", "42", "--day", "120", "--properties"},
+                             o, error))
+        << error;
+    EXPECT_EQ(o.nodeFile, "n.txt");
+    EXPECT_TRUE(o.reset && o.failAll && o.properties);
+    EXPECT_EQ(o.latencyMs, 250u);
+    EXPECT_EQ(o.failRead, (std::set<long>{13, 21, 30}));
+    EXPECT_EQ(o.failWrite, (std::set<long>{33}));
+    EXPECT_EQ(o.interfaces, Interfaces::Reader);
+    EXPECT_EQ(o.demoDir, "out");
+    EXPECT_EQ(o.tickMs, 200u);
+    EXPECT_EQ(o.programId, "01 02 03 04 05 06 07 08");
+    EXPECT_EQ(o.seed, 42u);
+    EXPECT_EQ(o.dayLength, 120);
+    for (auto [word, which] : {std::pair{"none", Interfaces::None}, {"writer", Interfaces::Writer}, {"both", Interfaces::Both}}) {
+        ASSERT_TRUE(ParseOptions({"--interfaces", word}, o, error));
+        EXPECT_EQ(o.interfaces, which);
+    }
+}
+
+TEST(Options, RefusedWithTheOptionNamed) {
+    struct Row {
+        std::vector<std::string> args;
+        const char* message;
+    } rows[] = {
+        {{"--latency"}, "--latency needs a value"},
+        {{"--latency", "-5"}, "--latency: \"-5\""},
+        {{"--latency", "60001"}, "--latency: \"60001\""},
+        {{"--latency", "1e3"}, "--latency: \"1e3\""},
+        {{"--fail-read", "21,,30"}, "--fail-read: \"21,,30\""},
+        {{"--fail-read", "12"}, "--fail-read: \"12\" is not a list of this node's items"},
+        {{"--fail-write", "21;30"}, "--fail-write: \"21;30\""},
+        {{"--fail-write", ""}, "--fail-write: \"\""},
+        {{"--interfaces", "all"}, "--interfaces: \"all\""},
+        {{"--tick", "10"}, "--tick: \"10\""},
+        {{"--program-id", "94 4B"}, "--program-id: \"94 4B\""},
+        {{"--day", "abc"}, "--day: \"abc\""},
+        {{"--seed", "x"}, "--seed: \"x\""},
+        {{"--node", ""}, "--node needs a file name"},
+        {{"--verbose"}, "unknown option \"--verbose\""},
+    };
+    for (const Row& row : rows) {
+        Options o;
+        o.latencyMs = 99;
+        std::string error;
+        EXPECT_FALSE(ParseOptions(row.args, o, error)) << row.message;
+        EXPECT_NE(error.find(row.message), std::string::npos) << error;
+        EXPECT_EQ(o.latencyMs, 99u) << "left unchanged";
+    }
+}

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The main job: sets up a fresh Debian 12 machine, builds the plug-in and the
+# stand-in network tool, registers the plug-in in the project's private Wine
+# prefix and runs the tool with the plug-in's Properties open on a simulated
+# node. With a usable display it is interactive; without one it runs on a
+# display of its own and walks through every tab, saving a screenshot of
+# each under build/screenshots/. Extra arguments go to the tool (see
+# README.md), e.g. bash scripts/run.sh --latency 300 --fail-read 21
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+
+cmake -S . -B build/win32 -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
+cmake --build build/win32 -j"$(nproc)"
+
+. scripts/wine-env.sh
+interactive=0
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then interactive=1; else brisel_start_xvfb; fi
+brisel_init_prefix
+
+echo "run: registering build/win32/Brisel.ocx"
+wine regsvr32 /s "$(winepath -w "$root/build/win32/Brisel.ocx")" || {
+  echo "run: regsvr32 could not register build/win32/Brisel.ocx" >&2; exit 1; }
+
+if [ "$interactive" = 1 ]; then
+  echo "run: starting the network tool on $DISPLAY (close its window to end)"
+  wine build/win32/brhost.exe --properties "$@"
+  exit $?
+fi
+
+shots=$root/build/screenshots
+rm -rf "$shots" && mkdir -p "$shots"
+echo "run: no display; walking through the plug-in's tabs on a private one"
+rc=0
+wine build/win32/brhost.exe --demo-walk "$(winepath -w "$shots")" "$@" || rc=$?
+for bmp in "$shots"/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+if ls "$shots"/*.png >/dev/null 2>&1; then
+  echo "run: screenshots:"
+  for png in "$shots"/*.png; do echo "  ${png#"$root"/}"; done
+fi
+exit "$rc"

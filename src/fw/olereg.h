@@ -1,0 +1,34 @@
+// Registration of type libraries and control classes under
+// HKEY_CLASSES_ROOT, with the platform's standard entries for an in-process
+// control. Each returns TRUE on success; removing what is already gone
+// succeeds.
+#pragma once
+
+#include <ole2.h>
+
+// Registration flags of AfxOleRegisterControlClass.
+enum {
+    afxRegInsertable = 0x0001,          // offered in containers' Insert Object lists
+    afxRegApartmentThreading = 0x0002,  // ThreadingModel=Apartment
+};
+
+// The GUID in registry form ({...}, 38 characters); FALSE when it cannot be
+// formatted.
+BOOL AfxGuidToStringA(REFGUID guid, char (&text)[39]);
+
+// Registers the type library that the module hInstance carries as resource
+// TYPELIB 1 (pszFileName null) or the one in pszFileName. Fails when it
+// cannot be loaded, is not the library tlid, or cannot be registered.
+BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid, LPCSTR pszFileName = nullptr,
+                           LPCSTR pszHelpDir = nullptr);
+// Removes the registration of version wVerMajor.wVerMinor of tlid.
+BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid = 0);
+
+// Writes the class's entries: CLSID\{clsid} (type name, InprocServer32 with
+// the module's path and threading model, ProgID, Control, ToolboxBitmap32,
+// MiscStatus, TypeLib, Version) and ProgID\CLSID.
+BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszProgID, UINT idTypeName,
+                                UINT idBitmap, int nRegFlags, DWORD dwMiscStatus, REFGUID tlid, WORD wVerMajor,
+                                WORD wVerMinor);
+// Removes CLSID\{clsid} and the ProgID key with everything below them.
+BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR pszProgID);

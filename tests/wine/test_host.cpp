@@ -1,0 +1,280 @@
+// The control hosted in place by Wine's ATL control host window
+// ("AtlAxWin" from atl.dll): created, activated and painted, and drawn
+// through IViewObject into memory. What it paints is the top-left 30 x 30
+// pixels of its bitmap stretched to the bounds, never mirrored; the
+// bitmap's magenta right column and bottom row never appear.
+#include <ole2.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ocxhelp.h"
+#include "wtest.h"
+
+namespace {
+
+using Pixels = std::vector<DWORD>;  // 0x00RRGGBB, top-down rows
+
+constexpr DWORD kMagenta = 0xFF00FF;
+
+// A 32-bit top-down DIB section selected into a memory DC.
+struct Canvas {
+    int w, h;
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    DWORD* bits = nullptr;
+    Canvas(int width, int height, DWORD fill) : w(width), h(height) {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        dc = CreateCompatibleDC(nullptr);
+        void* p = nullptr;
+        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+        bits = static_cast<DWORD*>(p);
+        old = SelectObject(dc, bitmap);
+        for (int i = 0; i < w * h; ++i) bits[i] = fill;
+    }
+    ~Canvas() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    Pixels pixels() const {
+        GdiFlush();
+        Pixels out(bits, bits + w * h);
+        for (DWORD& px : out) px &= 0xFFFFFF;
+        return out;
+    }
+};
+
+// Bitmap 1 of the module as 31 x 31 pixels.
+Pixels SourceBitmap() {
+    HMODULE data = LoadLibraryExA(ocx::Path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HBITMAP bmp = static_cast<HBITMAP>(LoadImageA(data, MAKEINTRESOURCEA(1), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    Pixels out;
+    BITMAP info = {};
+    if (bmp && GetObjectA(bmp, sizeof info, &info) && info.bmWidth == 31 && info.bmHeight == 31 &&
+        info.bmBitsPixel == 4) {
+        Canvas canvas(31, 31, 0);
+        HDC src = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(src, bmp);
+        BitBlt(canvas.dc, 0, 0, 31, 31, src, 0, 0, SRCCOPY);
+        SelectObject(src, old);
+        DeleteDC(src);
+        out = canvas.pixels();
+    }
+    if (bmp) DeleteObject(bmp);
+    if (data) FreeLibrary(data);
+    return out;
+}
+
+// Mismatches between a w x h picture and the source's top-left 30 x 30
+// pixels stretched to it, sampled at the centre of every source pixel's
+// area; and whether any pixel is magenta.
+int Mismatches(const Pixels& source, const Pixels& picture, int w, int h, bool* magenta) {
+    int bad = 0;
+    for (int sy = 0; sy < 30; ++sy) {
+        for (int sx = 0; sx < 30; ++sx) {
+            const int x = (2 * sx + 1) * w / 60, y = (2 * sy + 1) * h / 60;
+            if (picture[y * w + x] != source[sy * 31 + sx]) ++bad;
+        }
+    }
+    *magenta = false;
+    for (DWORD px : picture) *magenta |= px == kMagenta;
+    return bad;
+}
+
+void SaveBmp(const char* name, const Pixels& px, int w, int h) {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path(exe);
+    path = path.substr(0, path.find_last_of('\\') + 1) + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    ih.biSize = sizeof ih;
+    ih.biWidth = w;
+    ih.biHeight = -h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 32;
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(px.size() * 4);
+    std::fwrite(&fh, sizeof fh, 1, f);
+    std::fwrite(&ih, sizeof ih, 1, f);
+    std::fwrite(px.data(), 4, px.size(), f);
+    std::fclose(f);
+}
+
+LRESULT CALLBACK FrameProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
+
+}  // namespace
+
+static void init() {
+    CoInitialize(nullptr);
+    ocx::Module module;
+    ok(module.Register() == S_OK, "register");
+}
+
+static void done() {
+    ocx::Module module;
+    ok(module.Unregister() == S_OK, "unregister");
+}
+
+static void test_source_bitmap() {
+    const Pixels source = SourceBitmap();
+    if (!ok(source.size() == 31 * 31, "bitmap 1 is not 31 x 31 at 4 bits per pixel")) return;
+    int magenta = 0, inside = 0;
+    for (int y = 0; y < 31; ++y)
+        for (int x = 0; x < 31; ++x) {
+            const bool edge = x == 30 || y == 30;
+            if (source[y * 31 + x] == kMagenta) (edge ? magenta : inside)++;
+        }
+    ok(magenta == 61 && inside == 0, "magenta: %d on the edge, %d inside", magenta, inside);
+    // Mirroring it either way would show.
+    int acrossX = 0, acrossY = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 30; ++x) {
+            acrossX += source[y * 31 + x] != source[y * 31 + 29 - x];
+            acrossY += source[y * 31 + x] != source[(29 - y) * 31 + x];
+        }
+    ok(acrossX > 20 && acrossY > 20, "picture is symmetric: %d %d", acrossX, acrossY);
+}
+
+// ATL's host window creates the control from its ProgID, activates it in
+// place and lets it paint.
+static void host_once() {
+    const Pixels source = SourceBitmap();
+    HMODULE atl = LoadLibraryA("atl.dll");
+    auto axInit = reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+    auto axGet = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+    if (!ok(axInit && axGet, "atl.dll: no AtlAxWinInit") || source.empty()) return;
+    axInit();  // FALSE once the window class is registered
+
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = "BriselTestFrame";
+    RegisterClassA(&wc);
+    HWND frame = CreateWindowExA(0, "BriselTestFrame", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 400, 300,
+                                 nullptr, nullptr, wc.hInstance, nullptr);
+    const int W = 240, H = 150;
+    HWND host = CreateWindowExA(0, "AtlAxWin", ocx::kProgId, WS_CHILD | WS_VISIBLE, 10, 10, W, H, frame, nullptr,
+                                wc.hInstance, nullptr);
+    if (!ok(host != nullptr, "no AtlAxWin window")) {
+        DestroyWindow(frame);
+        return;
+    }
+    wtest::pump(500);
+
+    IUnknown* control = nullptr;
+    ok(axGet(host, &control) == S_OK && control, "no control in the host");
+    HWND window = nullptr;
+    if (control) {
+        IOleInPlaceObject* inplace = nullptr;
+        control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inplace));
+        if (inplace) {
+            ok(inplace->GetWindow(&window) == S_OK, "not in-place active");
+            inplace->Release();
+        }
+    }
+    if (ok(window != nullptr, "no control window")) {
+        RECT rc = {};
+        GetClientRect(window, &rc);
+        ok(GetParent(window) == host && IsWindowVisible(window), "window not shown in the host");
+        ok(rc.right == W && rc.bottom == H, "window %ld x %ld", rc.right, rc.bottom);
+
+        // What is on the screen.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        wtest::pump(200);
+        Canvas shot(W, H, 0x123456);
+        HDC dc = GetDC(window);
+        BitBlt(shot.dc, 0, 0, W, H, dc, 0, 0, SRCCOPY);
+        ReleaseDC(window, dc);
+        const Pixels screen = shot.pixels();
+        SaveBmp("atl_host.bmp", screen, W, H);
+        bool magenta = true;
+        const int bad = Mismatches(source, screen, W, H, &magenta);
+        ok(bad == 0, "%d of 900 sampled pixels differ on the screen", bad);
+        ok(!magenta, "the bitmap's last row or column is on the screen");
+    }
+
+    // Drawn into memory with every orientation of the bounds.
+    if (control) {
+        IViewObject* view = nullptr;
+        control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view));
+        const int w = 90, h = 60;
+        const RECTL bounds[] = {{0, 0, w, h}, {w, 0, 0, h}, {0, h, w, 0}, {w, h, 0, 0}};
+        Pixels first;
+        int i = 0;
+        for (const RECTL& b : bounds) {
+            Canvas canvas(w, h, 0x123456);
+            const HRESULT hr =
+                view ? view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.dc, &b, nullptr, nullptr, 0)
+                     : E_FAIL;
+            ok(hr == S_OK, "%d: Draw 0x%08lx", i, hr);
+            const Pixels px = canvas.pixels();
+            if (i == 0) {
+                first = px;
+                bool magenta = true;
+                ok(Mismatches(source, px, w, h, &magenta) == 0, "drawn picture differs from the bitmap");
+                ok(!magenta, "the bitmap's last row or column is drawn");
+            } else {
+                ok(px == first, "%d: reversed bounds paint differently", i);
+            }
+            ++i;
+        }
+        // Drawing into a part of a larger surface leaves the rest alone.
+        Canvas canvas(w, h, 0x123456);
+        const RECTL part = {60, 40, 20, 10};
+        if (view) view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.dc, &part, nullptr, nullptr, 0);
+        const Pixels px = canvas.pixels();
+        int outside = 0, inside = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const bool in = x >= 20 && x < 60 && y >= 10 && y < 40;
+                if (px[y * w + x] != 0x123456) (in ? inside : outside)++;
+            }
+        ok(outside == 0 && inside > 1000, "part drawn: %d inside, %d outside", inside, outside);
+        struct Bad {
+            DWORD aspect;
+            bool dc, rect;
+            HRESULT expected;
+        } bad[] = {{DVASPECT_ICON, true, true, DV_E_DVASPECT},
+                   {DVASPECT_CONTENT, false, true, E_INVALIDARG},
+                   {DVASPECT_CONTENT, true, false, E_INVALIDARG}};
+        for (const Bad& b : bad) {
+            const HRESULT hr = view ? view->Draw(b.aspect, -1, nullptr, nullptr, nullptr, b.dc ? canvas.dc : nullptr,
+                                                 b.rect ? &part : nullptr, nullptr, nullptr, 0)
+                                    : E_FAIL;
+            ok(hr == b.expected, "bad Draw: 0x%08lx", hr);
+        }
+        if (view) view->Release();
+        control->Release();
+    }
+
+    // Closing the host closes the control and takes its window away.
+    DestroyWindow(frame);
+    wtest::pump(100);
+    ok(!window || !IsWindow(window), "control window left behind");
+}
+
+// Hosted, unloaded once nothing is left, and hosted again by a fresh copy
+// of the module (whose window class must not be the unloaded one's).
+static void test_atl_host() {
+    for (int round = 0; round < 2; ++round) {
+        host_once();
+        CoFreeUnusedLibraries();
+        ok(GetModuleHandleA("Brisel.ocx") == nullptr, "round %d: module not unloaded", round);
+    }
+}
+
+WTEST_MAIN(WTEST(init), WTEST(test_source_bitmap), WTEST(test_atl_host), WTEST(done))

@@ -1,0 +1,254 @@
+// The host's Windows side in-process: discovery on the real registry,
+// loading the plug-in, the simulated node's options and its file.
+#include <algorithm>
+#include <set>
+
+#include "plugin.h"
+#include "simulatednode.h"
+#include "test_hostutil.h"
+#include "winregistry.h"
+#include "wtest.h"
+
+using namespace hosttest;
+
+namespace {
+
+const char kA[] = "{3F1C0D11-8E2A-4B6C-9D01-A1B2C3D4E501}";
+const char kB[] = "{3F1C0D11-8E2A-4B6C-9D01-A1B2C3D4E502}";
+const char kC[] = "{3F1C0D11-8E2A-4B6C-9D01-A1B2C3D4E503}";
+const char kD[] = "{3F1C0D11-8E2A-4B6C-9D01-A1B2C3D4E504}";
+
+std::string FakeModule() { return ExeDir() + "\\test_hostplugin.dll"; }
+
+brmodel::Options Defaults() {
+    brmodel::Options o;
+    std::string error;
+    brmodel::ParseOptions({}, o, error);
+    return o;
+}
+
+long Read(brhost::SimulatedNode& n, long index, unsigned char* buffer = nullptr) {
+    unsigned char local[32];
+    return n.node.ReadItem(index, buffer ? buffer : local, 31);
+}
+
+}  // namespace
+
+// Classes registered under HKEY_CLASSES_ROOT: matching, other program,
+// malformed keys, several matches.
+static void test_discovery_on_registry() {
+    for (const char* c : {kA, kB, kC, kD, kFakeClsid}) DeleteClass(c);
+    ok(SetValue(std::string("CLSID\\") + kA + "\\Node\\ProgramID", "01 b2 1c e5 77 3a 90 4d"), "cannot write registry");
+    SetValue(std::string("CLSID\\") + kB + "\\Node\\ProgramID", "94 4B 61 6C 64 6F 72 2F");
+    SetValue(std::string("CLSID\\") + kC + "\\Node\\ProgramID", "", REG_DWORD);  // not a string
+    SetValue(std::string("CLSID\\") + kD + "\\Node\\TestID", "%1");             // no ProgramID
+
+    brhost::Win32Registry registry;
+    auto found = brmodel::FindPlugins(registry, kTestProgramId);
+    ok(found.size() == 1 && found[0] == kA, "%u found, first %s", (unsigned)found.size(),
+       found.empty() ? "-" : found[0].c_str());
+
+    SetValue(std::string("CLSID\\") + kD + "\\Node\\ProgramID", kTestProgramId);
+    found = brmodel::FindPlugins(registry, kTestProgramId);
+    const std::set<std::string> both = {kA, kD};
+    ok(std::set<std::string>(found.begin(), found.end()) == both, "%u found", (unsigned)found.size());
+    for (const char* c : {kA, kB, kC, kD}) DeleteClass(c);
+    ok(brmodel::FindPlugins(registry, kTestProgramId).empty(), "classes left behind");
+}
+
+// What Load says when there is nothing to load, and what it does when there is.
+static void test_plugin_load() {
+    OleInitialize(nullptr);
+    for (const char* c : {kA, kFakeClsid}) DeleteClass(c);
+    brhost::Win32Registry registry;
+    brhost::SimulatedNode node(Defaults());
+    std::string message;
+    {
+        brhost::Plugin plugin;
+        ok(plugin.Load(registry, kTestProgramId, node.site.ClientSite(), message) == brhost::kExitNoPlugin,
+           "no class registered: %s", message.c_str());
+        ok(message.find(kTestProgramId) != std::string::npos, "message: %s", message.c_str());
+        ok(!plugin.Loaded(), "loaded nothing");
+    }
+    {
+        RegisterClass(kA, "C:\\nowhere\\Missing.ocx", kTestProgramId);
+        brhost::Plugin plugin;
+        ok(plugin.Load(registry, kTestProgramId, node.site.ClientSite(), message) == brhost::kExitLoad,
+           "missing module: %s", message.c_str());
+        ok(message.find("C:\\nowhere\\Missing.ocx") != std::string::npos &&
+               message.find("does not exist") != std::string::npos,
+           "message: %s", message.c_str());
+        DeleteClass(kA);
+    }
+    {
+        ok(RegisterClass(kFakeClsid, FakeModule(), kTestProgramId), "cannot register the stand-in");
+        const long before = node.site.siteRefs();
+        brhost::Plugin plugin;
+        ok(plugin.Load(registry, kTestProgramId, node.site.ClientSite(), message) == brhost::kExitOk, "load: %s",
+           message.c_str());
+        ok(plugin.clsid == kFakeClsid && plugin.module == FakeModule(), "clsid %s module %s", plugin.clsid.c_str(),
+           plugin.module.c_str());
+        ok(node.site.siteRefs() > before, "the plug-in did not get the site");
+        HDC dc = GetDC(nullptr);
+        const SIZE size = plugin.Extent(dc);
+        ok(size.cx > 50 && size.cx < 200 && size.cy > 25 && size.cy < 100, "extent %ld x %ld", size.cx, size.cy);
+        HDC mem = CreateCompatibleDC(dc);
+        HBITMAP bitmap = CreateCompatibleBitmap(dc, 200, 100);
+        HGDIOBJ old = SelectObject(mem, bitmap);
+        RECT r = {10, 10, 110, 60};
+        ok(plugin.Draw(mem, r), "draw failed");
+        const COLORREF pixel = GetPixel(mem, 12, 12);
+        ok(pixel == RGB(40, 110, 180), "picture pixel %06lx", pixel);
+        SelectObject(mem, old);
+        DeleteObject(bitmap);
+        DeleteDC(mem);
+        ReleaseDC(nullptr, dc);
+        plugin.Unload();
+        ok(node.site.siteRefs() == before, "site refs %ld, were %ld", node.site.siteRefs(), before);
+        DeleteClass(kFakeClsid);
+    }
+    OleUninitialize();
+}
+
+// Latency, failures and interfaces as the command line sets them.
+static void test_options_on_node() {
+    struct Row {
+        std::vector<std::string> args;
+        std::vector<long> readsFailing, writesFailing;
+        bool nameFails, reader, writer;
+    } rows[] = {
+        {{}, {}, {}, false, true, true},
+        {{"--fail-read", "21,30"}, {21, 30}, {}, false, true, true},
+        {{"--fail-write", "33", "--fail-read", "13"}, {13}, {33}, false, true, true},
+        {{"--fail-all"}, {13, 21, 23, 30, 33}, {21, 30, 33}, true, true, true},
+        {{"--interfaces", "none"}, {}, {}, false, false, false},
+        {{"--interfaces", "reader"}, {}, {}, false, true, false},
+        {{"--interfaces", "writer"}, {}, {}, false, false, true},
+    };
+    int i = 0;
+    for (const Row& row : rows) {
+        brmodel::Options o;
+        std::string error;
+        ok(brmodel::ParseOptions(row.args, o, error), "%d: %s", i, error.c_str());
+        brhost::SimulatedNode n(o);
+        for (long index : {13L, 21L, 23L, 30L, 33L}) {
+            const bool fails = std::count(row.readsFailing.begin(), row.readsFailing.end(), index) > 0;
+            ok((Read(n, index) != 0) == fails, "%d: read %ld", i, index);
+        }
+        for (long index : {21L, 30L, 33L}) {
+            unsigned char buffer[32] = {};
+            Read(n, index, buffer);
+            const bool fails = std::count(row.writesFailing.begin(), row.writesFailing.end(), index) > 0;
+            ok((n.node.WriteItem(index, buffer, index == 21 ? 31 : 2) != 0) == fails, "%d: write %ld", i, index);
+        }
+        char name[50];
+        ok((n.node.GetNodeName(name, 50) != 0) == row.nameFails, "%d: name", i);
+        IUnknown* p = nullptr;
+        IOleClientSite* site = n.site.ClientSite();
+        const bool reader = site->QueryInterface(IID_INodeReader, reinterpret_cast<void**>(&p)) == S_OK;
+        if (p) p->Release();
+        p = nullptr;
+        const bool writer = site->QueryInterface(IID_INodeWriter, reinterpret_cast<void**>(&p)) == S_OK;
+        if (p) p->Release();
+        ok(reader == row.reader && writer == row.writer, "%d: reader %d writer %d", i, reader, writer);
+        ++i;
+    }
+
+    brmodel::Options o;
+    std::string error;
+    brmodel::ParseOptions({"--latency", "150"}, o, error);
+    brhost::SimulatedNode slow(o);
+    const DWORD start = GetTickCount();
+    for (int k = 0; k < 3; ++k) Read(slow, 21);
+    const DWORD took = GetTickCount() - start;
+    ok(took >= 420 && took < 1500, "three calls took %lu ms", took);
+}
+
+// The node file: created from the default, rewritten after each write,
+// refused and left alone when malformed, replaced by --reset.
+static void test_node_file() {
+    const std::string dir = FreshDir("host-file");
+    const std::string path = dir + "\\sub\\node.txt";
+    std::string error;
+    {
+        brhost::SimulatedNode n(Defaults());
+        ok(n.Open(path, error), "open: %s", error.c_str());
+        ok(Exists(path), "default not saved");
+        unsigned char buffer[32] = {};
+        Read(n, 30, buffer);
+        buffer[0] = 0x01;
+        buffer[1] = 0x2C;  // 30.0 s
+        n.node.WriteItem(30, buffer, 2);
+        brmodel::Image saved;
+        ok(brmodel::LoadImage(path, saved, error), "reload: %s", error.c_str());
+        ok(saved.items[30][0] == 0x01 && saved.items[30][1] == 0x2C, "write not saved: %02x %02x",
+           saved.items[30][0], saved.items[30][1]);
+        ok(!Exists(path + ".tmp"), "temporary left");
+        n.node.failWrite = {31};
+        n.node.WriteItem(31, buffer, 2);
+        ok(brmodel::LoadImage(path, saved, error) && saved.items[31][1] != 0x2C, "a failed write was saved");
+    }
+    {
+        brhost::SimulatedNode n(Defaults());
+        ok(n.Open(path, error), "reopen: %s", error.c_str());
+        ok(n.node.items[30][1] == 0x2C, "setting lost across runs");
+    }
+    const std::string bad = "name: x\nitem 21: zz\n";
+    Spit(path, bad);
+    {
+        brhost::SimulatedNode n(Defaults());
+        ok(!n.Open(path, error), "malformed file accepted");
+        ok(error.find(path) != std::string::npos && error.find("line 2") != std::string::npos, "error: %s",
+           error.c_str());
+        unsigned char buffer[32] = {};
+        n.node.WriteItem(30, buffer, 2);  // a node that could not be loaded never writes the file
+        ok(Slurp(path) == bad, "malformed file changed");
+    }
+    {
+        brmodel::Options o = Defaults();
+        o.reset = true;
+        brhost::SimulatedNode n(o);
+        ok(n.Open(path, error), "reset: %s", error.c_str());
+        brmodel::Image saved;
+        ok(brmodel::LoadImage(path, saved, error) && saved == brmodel::DefaultImage(), "reset did not save the default");
+    }
+}
+
+// The readings move between two of the page's 2-second refreshes, and a
+// written setpoint changes where the blind goes.
+static void test_live_node() {
+    brhost::SimulatedNode n(Defaults());
+    DWORD now = 1000;
+    n.clock = [&] { return now; };
+    unsigned char a[32], b[32];
+    Read(n, 23, a);
+    now += 2000;
+    Read(n, 23, b);
+    ok(a[0] != b[0] || a[1] != b[1], "common lux did not move: %02x%02x", a[0], a[1]);
+
+    // Channel 1 follows the common lux; a down setpoint below it lowers
+    // the blind once the time before down has passed.
+    unsigned char rec[32];
+    Read(n, 21, rec);
+    ok(rec[0] & 0x01, "channel 1 not on common lux");
+    rec[1] = 0;
+    rec[2] = 100;  // down at 100 lux
+    rec[5] = 0;
+    rec[6] = 50;   // after 5.0 s
+    n.node.WriteItem(21, rec, 31);
+    unsigned char level[32];
+    Read(n, 13, level);
+    const int top = level[0];
+    now += 4000;
+    Read(n, 13, level);
+    ok(level[0] == top, "moved before the delay: %d", level[0]);
+    now += 6000;
+    Read(n, 13, level);
+    ok(level[0] < top, "did not go down: %d", level[0]);
+    now += 120000;
+    Read(n, 13, level);
+    ok(level[0] == rec[14], "level %d, bottom %d", level[0], rec[14]);
+}
+
+WTEST_MAIN(WTEST(test_discovery_on_registry), WTEST(test_plugin_load), WTEST(test_options_on_node),
+           WTEST(test_node_file), WTEST(test_live_node))

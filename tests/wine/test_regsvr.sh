@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Registration as an installer does it: Wine's regsvr32 registers and
+# unregisters the module, Wine's reg.exe reads what it wrote.
+set -u
+. "$(dirname "$0")/winetest.sh"
+ocx=$(w winepath -w "$1")
+CLS='HKCR\CLSID\{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}'
+PROGID='HKCR\Brisel.BriselCtrl.1'
+TLB='HKCR\TypeLib\{B42E6C39-22E8-49EF-8995-52B26D5A1030}'
+trap 'w regsvr32 /s /u "$ocx" >/dev/null' EXIT
+
+w regsvr32 /s /u "$ocx" >/dev/null
+check "registered" w regsvr32 /s "$ocx"
+
+# key|value name|expected default or named value
+while IFS='|' read -r key name expected; do
+  [ -z "$key" ] && continue
+  eq "$key ${name:-(default)}" "$(reg_value "$key" "$name")" "$expected"
+done <<ROWS
+$CLS||Brisel Control
+$CLS\\InprocServer32||$ocx
+$CLS\\InprocServer32|ThreadingModel|Apartment
+$CLS\\ProgID||Brisel.BriselCtrl.1
+$CLS\\ToolboxBitmap32||$ocx, 1
+$CLS\\MiscStatus||0
+$CLS\\MiscStatus\\1||131473
+$CLS\\TypeLib||{B42E6C39-22E8-49EF-8995-52B26D5A1030}
+$CLS\\Version||1.0
+$CLS\\Node\\ProgramID||94 4B 61 6C 64 6F 72 2E
+$CLS\\Node\\TestID||%1
+$PROGID||Brisel Control
+$PROGID\\CLSID||{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}
+$TLB\\1.0||Brisel ActiveX Control module
+ROWS
+check "Control key" key_exists "$CLS\\Control"
+check "Node key" key_exists "$CLS\\Node"
+
+# Registering again gives the same keys and values and puts back values
+# that were changed in between.
+before=$(w reg query "$CLS" /s)
+w reg add "$CLS\\Node\\TestID" /ve /d changed /f >/dev/null
+w reg add "$CLS\\Node\\ProgramID" /ve /d 00 /f >/dev/null
+eq "TestID changed" "$(reg_value "$CLS\\Node\\TestID")" "changed"
+check "registered again" w regsvr32 /s "$ocx"
+eq "second registration" "$(w reg query "$CLS" /s)" "$before"
+
+# Unregistering removes everything, also when Node is already gone, and
+# twice in a row.
+for case in "registered" "node already gone" "already unregistered"; do
+  case $case in
+    "node already gone") w regsvr32 /s "$ocx"; w reg delete "$CLS\\Node" /f >/dev/null
+                         check "$case: Node deleted" bash -c "! '$WINE_RUN' reg query '$CLS\\Node' >/dev/null 2>&1" ;;
+  esac
+  check "$case: unregistered" w regsvr32 /s /u "$ocx"
+  for key in "$CLS\\Node" "$CLS" "$PROGID" "$TLB" 'HKCR\Interface\{5CF820CA-7C80-4EEF-A37F-2EB289208B6F}'; do
+    check "$case: $key gone" bash -c "! '$WINE_RUN' reg query '$key' >/dev/null 2>&1"
+  done
+done
+
+finish
