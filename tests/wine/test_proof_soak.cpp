@@ -4,6 +4,11 @@
 // process, every reference taken on the host is released once, and every
 // byte written is one the page read or encoded.
 //
+// Two ways in: the sheet built in this process the way the verb builds it,
+// and Brisel.ocx itself, registered, created through COM and given a client
+// site, its Properties verb run with the modal sheet driven from a timer;
+// at the end the module must agree to unload and go.
+//
 // BRISEL_SOAK_CYCLES sets the number of sheets (default 4; scripts/soak.sh
 // runs 200), BRISEL_SOAK_PUMP_MS the real time each cycle runs its message
 // loop with the sheet open (default 50 ms), BRISEL_SOAK_VERBOSE=1 prints the
@@ -11,6 +16,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "ocxhelp.h"
 #include "pages/sunblindpage.h"
 #include "proofkit.h"
 #include "res/resource.h"
@@ -53,53 +59,56 @@ void Scramble(simnode::Node& node, unsigned seed) {
         }
 }
 
-void Edit(Rig& rig, HWND page, int channel, int cycle) {
+HWND PageOf(HWND sheet, int index) {
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, index, 0));
+}
+
+void Click(HWND page, int id) { SendDlgItemMessageA(page, id, BM_CLICK, 0, 0); }
+
+void Edit(HWND page, int channel, int cycle) {
     const SunblindControlIds& ids = SunblindIds(channel);
     const char* texts[] = {"12.3", "500", "70000", "-5", "0.05", "20", "-0.05", "100", "99.9", "abc", " 7 "};
     const std::vector<int> edits = proof::EditableIds(channel);
     for (size_t i = 0; i < edits.size(); ++i)
-        rig.SetText(page, edits[i], texts[(i + static_cast<size_t>(cycle)) % (sizeof texts / sizeof *texts)]);
+        SetDlgItemTextA(page, edits[i], texts[(i + static_cast<size_t>(cycle)) % (sizeof texts / sizeof *texts)]);
     const int code = (cycle + channel) % 4;
     SendDlgItemMessageA(page, ids.levelLocal, BM_SETCHECK, code & 1, 0);
     SendDlgItemMessageA(page, ids.levelCommon, BM_SETCHECK, (code >> 1) & 1, 0);
     SendDlgItemMessageA(page, ids.overrideLocal, BM_SETCHECK, (code >> 1) & 1, 0);
     SendDlgItemMessageA(page, ids.overrideCommon, BM_SETCHECK, code & 1, 0);
-    rig.Click(page, cycle % 2 ? ids.luxCommon : ids.luxLocal);
+    Click(page, cycle % 2 ? ids.luxCommon : ids.luxLocal);
 }
 
-// One sheet: every sunblind tab shown, edited, written, read; ticks on
+// One open sheet: every sunblind tab shown, edited, written, read; ticks on
 // every page created so far, with the record read failing on some.
-void Cycle(Rig& rig, int cycle) {
-    rig.node.log.clear();
-    Scramble(rig.node, 1000u + static_cast<unsigned>(cycle));
-    if (!ok(rig.Open(), "cycle %d: no sheet", cycle)) return;
+void DriveSheet(HWND sheet, simnode::Node& node, int cycle) {
     for (int channel = 1; channel <= 4; ++channel) {
-        if (!ok(rig.Select(channel), "cycle %d: tab %d", cycle, channel)) continue;
-        HWND page = rig.Page(channel);
-        Edit(rig, page, channel, cycle);
+        if (!ok(SendMessageA(sheet, PSM_SETCURSEL, channel, 0) != 0, "cycle %d: tab %d", cycle, channel)) continue;
+        HWND page = PageOf(sheet, channel);
+        Edit(page, channel, cycle);
 
         const proof::PageState state = proof::CaptureState(page, channel);
-        size_t mark = rig.node.log.size();
-        rig.Click(page, IDC_WRITE);
-        ok(AUDIT_WRITES(rig.node, mark, channel, state) == (channel <= 2 ? 2 : 3), "cycle %d ch %d: writes",
-           cycle, channel);
-        ok(proof::CountCalls(rig.node, mark) == proof::PrescribedWrite(channel), "cycle %d ch %d: Write accesses",
-           cycle, channel);
+        size_t mark = node.log.size();
+        Click(page, IDC_WRITE);
+        ok(AUDIT_WRITES(node, mark, channel, state) == (channel <= 2 ? 2 : 3), "cycle %d ch %d: writes", cycle,
+           channel);
+        ok(proof::CountCalls(node, mark) == proof::PrescribedWrite(channel), "cycle %d ch %d: Write accesses", cycle,
+           channel);
 
-        mark = rig.node.log.size();
-        rig.Click(page, IDC_READ);
-        ok(proof::CountCalls(rig.node, mark) == proof::PrescribedRead(channel), "cycle %d ch %d: Read accesses",
-           cycle, channel);
+        mark = node.log.size();
+        Click(page, IDC_READ);
+        ok(proof::CountCalls(node, mark) == proof::PrescribedRead(channel), "cycle %d ch %d: Read accesses", cycle,
+           channel);
 
         const bool failRecord = (cycle + channel) % 3 == 0;
-        if (failRecord) rig.node.failRead.insert(21);
+        if (failRecord) node.failRead.insert(21);
         for (int shown = 1; shown <= channel; ++shown) {
-            mark = rig.node.log.size();
-            SendMessageA(rig.Page(shown), WM_TIMER, 1, 0);
-            ok(proof::CountCalls(rig.node, mark) == proof::PrescribedTick(failRecord),
-               "cycle %d ch %d: tick accesses", cycle, shown);
+            mark = node.log.size();
+            SendMessageA(PageOf(sheet, shown), WM_TIMER, 1, 0);
+            ok(proof::CountCalls(node, mark) == proof::PrescribedTick(failRecord), "cycle %d ch %d: tick accesses",
+               cycle, shown);
         }
-        rig.node.failRead.clear();
+        node.failRead.clear();
     }
     wtest::pump(static_cast<DWORD>(EnvNumber("BRISEL_SOAK_PUMP_MS", 50)));
     if (cycle == 0) {
@@ -108,19 +117,74 @@ void Cycle(Rig& rig, int cycle) {
         ok(open.user >= 5 * 40 && open.gdi > 0 && open.handles > 0, "counters blind: %s",
            proof::Describe(open).c_str());
     }
-    rig.Select(0);
+    SendMessageA(sheet, PSM_SETCURSEL, 0, 0);
+}
+
+void Cycle(Rig& rig, int cycle) {
+    rig.node.log.clear();
+    Scramble(rig.node, 1000u + static_cast<unsigned>(cycle));
+    if (!ok(rig.Open(), "cycle %d: no sheet", cycle)) return;
+    DriveSheet(rig.Sheet(), rig.node, cycle);
     rig.Close();
     ok(rig.watch.boxes.empty(), "cycle %d: %u message boxes", cycle, (unsigned)rig.watch.boxes.size());
+}
+
+// Measures after the warm-up and at the end, and holds the growth to the
+// slack above.
+class Growth {
+public:
+    explicit Growth(int cycles) : m_cycles(cycles), m_verbose(EnvNumber("BRISEL_SOAK_VERBOSE", 0) != 0) {}
+    void AfterCycle(int cycle) {
+        if (cycle + 1 < kWarmupCycles) return;
+        m_last = proof::Measure();
+        if (cycle + 1 == kWarmupCycles) m_baseline = m_last;
+        if (m_verbose) printf("cycle %d: %s\n", cycle, proof::Describe(m_last).c_str());
+    }
+    void Check() {
+        if (m_cycles <= kWarmupCycles) return;
+        printf("after warm-up: %s\nafter %d cycles: %s\n", proof::Describe(m_baseline).c_str(), m_cycles,
+               proof::Describe(m_last).c_str());
+        ok(m_last.gdi - m_baseline.gdi <= kGdiSlack, "GDI objects %ld -> %ld", m_baseline.gdi, m_last.gdi);
+        ok(m_last.user - m_baseline.user <= kUserSlack, "USER objects %ld -> %ld", m_baseline.user, m_last.user);
+        ok(m_last.handles - m_baseline.handles <= kHandleSlack, "handles %ld -> %ld", m_baseline.handles,
+           m_last.handles);
+        ok(m_last.heapBytes - m_baseline.heapBytes <= kHeapSlack, "heap bytes %lld -> %lld", m_baseline.heapBytes,
+           m_last.heapBytes);
+        ok(m_last.privateBytes - m_baseline.privateBytes <= kPrivateSlack, "private bytes %lld -> %lld",
+           m_baseline.privateBytes, m_last.privateBytes);
+    }
+
+private:
+    int m_cycles;
+    bool m_verbose;
+    proof::Usage m_baseline, m_last;
+};
+
+// The modal sheet of a running verb, driven from a thread timer.
+struct VerbDriver {
+    simnode::Node* node = nullptr;
+    int cycle = 0;
+    bool driven = false;
+    UINT_PTR timer = 0;
+};
+VerbDriver g_verb;
+
+void CALLBACK DriveVerbSheet(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND sheet = FindWindowA(nullptr, "Sarp");
+    if (!sheet || !IsWindowVisible(sheet) || g_verb.driven) return;
+    g_verb.driven = true;
+    KillTimer(nullptr, id);
+    DriveSheet(sheet, *g_verb.node, g_verb.cycle);
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
 }
 
 }  // namespace
 
 static void test_open_close_cycles() {
     const int cycles = static_cast<int>(EnvNumber("BRISEL_SOAK_CYCLES", 4));
-    const bool verbose = EnvNumber("BRISEL_SOAK_VERBOSE", 0) != 0;
     Rig rig;
     const long siteRefs = rig.site.siteRefs();
-    proof::Usage baseline, last;
+    Growth growth(cycles);
     std::string releases;
     for (int cycle = 0; cycle < cycles && wtest::g_failed < 20; ++cycle) {
         Cycle(rig, cycle);
@@ -129,21 +193,66 @@ static void test_open_close_cycles() {
            cycle, rig.site.readerRefs(), rig.site.writerRefs());
         ok(rig.site.releases == releases, "cycle %d: releases %s", cycle, rig.site.releases.c_str());
         ok(rig.site.siteRefs() == siteRefs, "cycle %d: site refs %ld, were %ld", cycle, rig.site.siteRefs(), siteRefs);
-        if (cycle + 1 < kWarmupCycles) continue;
-        last = proof::Measure();
-        if (cycle + 1 == kWarmupCycles) baseline = last;
-        if (verbose) printf("cycle %d: %s\n", cycle, proof::Describe(last).c_str());
+        growth.AfterCycle(cycle);
     }
-    if (cycles <= kWarmupCycles) return;
-    printf("after warm-up: %s\nafter %d cycles: %s\n", proof::Describe(baseline).c_str(), cycles,
-           proof::Describe(last).c_str());
-    ok(last.gdi - baseline.gdi <= kGdiSlack, "GDI objects %ld -> %ld", baseline.gdi, last.gdi);
-    ok(last.user - baseline.user <= kUserSlack, "USER objects %ld -> %ld", baseline.user, last.user);
-    ok(last.handles - baseline.handles <= kHandleSlack, "handles %ld -> %ld", baseline.handles, last.handles);
-    ok(last.heapBytes - baseline.heapBytes <= kHeapSlack, "heap bytes %lld -> %lld", baseline.heapBytes,
-       last.heapBytes);
-    ok(last.privateBytes - baseline.privateBytes <= kPrivateSlack, "private bytes %lld -> %lld",
-       baseline.privateBytes, last.privateBytes);
+    growth.Check();
 }
 
-WTEST_MAIN(WTEST(test_open_close_cycles))
+// The same through the module as a host uses it: registered, created by
+// COM, Properties verb with the modal sheet; afterwards it unloads.
+static void test_control_verb_cycles() {
+    const int cycles = static_cast<int>(EnvNumber("BRISEL_SOAK_CYCLES", 4));
+    CoInitialize(nullptr);
+    {
+        ocx::Module registration;
+        if (!ok(registration.Register() == S_OK, "register %s", ocx::Path().c_str())) return;
+    }
+    simnode::Node node;
+    node.SetName("Soak node");
+    simnode::Site site(node);
+    Growth growth(cycles);
+    {
+        IOleObject* control = nullptr;
+        HRESULT hr = CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                      reinterpret_cast<void**>(&control));
+        if (!ok(hr == S_OK && control, "CoCreateInstance 0x%08lx", hr)) return;
+        ok(control->SetClientSite(site.ClientSite()) == S_OK, "SetClientSite");
+        const long siteRefs = site.siteRefs();
+        std::string releases;
+        for (int cycle = 0; cycle < cycles && wtest::g_failed < 20; ++cycle) {
+            node.log.clear();
+            Scramble(node, 2000u + static_cast<unsigned>(cycle));
+            g_verb = VerbDriver{&node, cycle, false, SetTimer(nullptr, 0, 20, DriveVerbSheet)};
+            hr = control->DoVerb(OLEIVERB_PROPERTIES, nullptr, site.ClientSite(), 0, nullptr, nullptr);
+            if (!g_verb.driven) KillTimer(nullptr, g_verb.timer);
+            ok(hr == S_OK && g_verb.driven, "cycle %d: Properties 0x%08lx, sheet driven %d", cycle, hr, g_verb.driven);
+            ok(!FindWindowA(nullptr, "Sarp"), "cycle %d: sheet left open", cycle);
+            releases += "WR";
+            ok(site.readerRefs() == 0 && site.writerRefs() == 0 && site.releases == releases,
+               "cycle %d: refs reader %ld writer %ld, releases %s", cycle, site.readerRefs(), site.writerRefs(),
+               site.releases.c_str());
+            ok(site.siteRefs() == siteRefs, "cycle %d: site refs %ld, were %ld", cycle, site.siteRefs(), siteRefs);
+            growth.AfterCycle(cycle);
+        }
+        control->SetClientSite(nullptr);
+        control->Close(OLECLOSE_NOSAVE);
+        control->Release();
+    }
+    growth.Check();
+    ok(site.siteRefs() == 0, "site refs %ld after the control went", site.siteRefs());
+
+    HMODULE loaded = GetModuleHandleA("Brisel.ocx");
+    auto canUnload = loaded ? reinterpret_cast<HRESULT(WINAPI*)()>(
+                                  reinterpret_cast<void*>(GetProcAddress(loaded, "DllCanUnloadNow")))
+                            : nullptr;
+    ok(canUnload && canUnload() == S_OK, "DllCanUnloadNow 0x%08lx", canUnload ? canUnload() : E_FAIL);
+    CoFreeUnusedLibraries();
+    ok(!GetModuleHandleA("Brisel.ocx"), "module still loaded");
+    {
+        ocx::Module registration;
+        ok(registration.Unregister() == S_OK, "unregister");
+    }
+    CoUninitialize();
+}
+
+WTEST_MAIN(WTEST(test_open_close_cycles), WTEST(test_control_verb_cycles))
