@@ -1,0 +1,301 @@
+// Benchmark of Brisel.ocx as the network tool uses it: registered, created
+// through COM, given a simulated node's client site, its Properties verb run
+// with the modal sheet driven from a timer. Prints, as Markdown:
+//   - node accesses per procedure and channel beside the design's minimum
+//     (the program fails when they differ);
+//   - medians of the time from the verb to the node name, of a tab's first
+//     showing, of a Write with its re-read and of one timer tick, with an
+//     instant host and with one taking BENCH_LATENCY_MS (50) per call,
+//     beside the floor of calls x latency;
+//   - CPU and wall time per tick over many ticks;
+//   - what the process holds with the sheet open on all four pages, before
+//     and after 300 ticks per page (ten minutes of the 2000 ms timer) and
+//     after BENCH_REAL_SECONDS (30) of real time with the real timers.
+// Run by scripts/bench.sh.
+#include <windows.h>
+#include <ole2.h>
+#include <olectl.h>
+#include <prsht.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ocxhelp.h"
+#include "pages/sunblindpage.h"
+#include "proofkit.h"
+#include "res/resource.h"
+#include "simnode/simnode.h"
+#include "wtest.h"
+
+namespace {
+
+long EnvNumber(const char* name, long fallback) {
+    char text[32] = {};
+    if (!GetEnvironmentVariableA(name, text, sizeof text)) return fallback;
+    return std::strtol(text, nullptr, 10);
+}
+
+double Now() {
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+}
+
+double ThreadCpuMs() {
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    auto ms = [](const FILETIME& f) {
+        return static_cast<double>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e4;
+    };
+    return ms(kernel) + ms(user);
+}
+
+HWND PageOf(HWND sheet, int index) {
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, index, 0));
+}
+
+bool g_failed = false;
+
+// A timed action: wall time and node calls.
+struct Sample {
+    double ms;
+    int calls;
+};
+Sample Time(simnode::Node& node, const std::function<void()>& action) {
+    const size_t mark = node.log.size();
+    const double t0 = Now();
+    action();
+    const double t1 = Now();
+    return {t1 - t0, static_cast<int>(node.log.size() - mark)};
+}
+
+struct Series {
+    std::vector<double> ms, overhead;
+    int calls = 0;
+    void Add(const Sample& s, DWORD latency) {
+        ms.push_back(s.ms);
+        overhead.push_back(s.ms - s.calls * static_cast<double>(latency));
+        calls = s.calls;
+    }
+};
+
+struct Figures {
+    Series name, firstShow[5], write[5], tick[5];
+};
+
+// What the verb's timer does with the open sheet.
+std::function<void(HWND)> g_drive;
+bool g_driven = false;
+
+void CALLBACK OnVerbTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND sheet = FindWindowA(nullptr, "Sarp");
+    if (!sheet || !IsWindowVisible(sheet) || g_driven) return;
+    g_driven = true;
+    KillTimer(nullptr, id);
+    g_drive(sheet);
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+}
+
+// Runs the verb once; drive gets the open sheet.
+bool RunVerb(IOleObject* control, IOleClientSite* site, std::function<void(HWND)> drive) {
+    g_drive = std::move(drive);
+    g_driven = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, OnVerbTimer);
+    const HRESULT hr = control->DoVerb(OLEIVERB_PROPERTIES, nullptr, site, 0, nullptr, nullptr);
+    if (!g_driven) KillTimer(nullptr, timer);
+    return hr == S_OK && g_driven;
+}
+
+void Accesses(IOleObject* control, simnode::Site& site) {
+    simnode::Node& node = site.node;
+    printf("\n## Node accesses per procedure\n\n");
+    printf("| channel | procedure | reads | writes | prescribed reads | prescribed writes |\n|---|---|---|---|---|---|\n");
+    RunVerb(control, site.ClientSite(), [&](HWND sheet) {
+        for (int channel = 1; channel <= 4; ++channel) {
+            SendMessageA(sheet, PSM_SETCURSEL, channel, 0);
+            HWND page = PageOf(sheet, channel);
+            struct Row {
+                const char* what;
+                std::function<void()> action;
+                proof::Counts prescribed;
+                bool failRecord;
+            } rows[] = {
+                {"OnRead", [&] { SendDlgItemMessageA(page, IDC_READ, BM_CLICK, 0, 0); }, proof::PrescribedRead(channel),
+                 false},
+                {"OnWrite (with its OnRead)", [&] { SendDlgItemMessageA(page, IDC_WRITE, BM_CLICK, 0, 0); },
+                 proof::PrescribedWrite(channel), false},
+                {"RefreshLiveValues", [&] { SendMessageA(page, WM_TIMER, 1, 0); }, proof::PrescribedTick(false), false},
+                {"RefreshLiveValues, record read fails", [&] { SendMessageA(page, WM_TIMER, 1, 0); },
+                 proof::PrescribedTick(true), true},
+            };
+            for (const Row& row : rows) {
+                if (row.failRecord) node.failRead.insert(21);
+                const size_t mark = node.log.size();
+                row.action();
+                const proof::Counts got = proof::CountCalls(node, mark);
+                node.failRead.clear();
+                const bool same = got == row.prescribed;
+                if (!same) g_failed = true;
+                printf("| %d | %s | %d | %d | %d | %d |%s\n", channel, row.what, got.reads, got.writes,
+                       row.prescribed.reads, row.prescribed.writes, same ? "" : " **differs**");
+            }
+        }
+    });
+}
+
+void Timings(IOleObject* control, simnode::Site& site, DWORD latency, int verbs, int repeats) {
+    simnode::Node& node = site.node;
+    node.latencyMs = latency;
+    Figures f;
+    for (int v = 0; v < verbs; ++v) {
+        double verbStart = 0, nameRead = 0;
+        size_t verbMark = node.log.size();
+        node.onCall = [&](const simnode::Call& c) {
+            if (c.op == simnode::Call::Name && nameRead == 0) nameRead = Now();
+        };
+        verbStart = Now();
+        RunVerb(control, site.ClientSite(), [&](HWND sheet) {
+            f.name.Add({nameRead - verbStart, static_cast<int>(node.log.size() - verbMark)}, latency);
+            for (int channel = 1; channel <= 4; ++channel) {
+                f.firstShow[channel].Add(Time(node, [&] { SendMessageA(sheet, PSM_SETCURSEL, channel, 0); }), latency);
+                HWND page = PageOf(sheet, channel);
+                for (int r = 0; r < repeats; ++r) {
+                    f.write[channel].Add(
+                        Time(node, [&] { SendDlgItemMessageA(page, IDC_WRITE, BM_CLICK, 0, 0); }), latency);
+                    f.tick[channel].Add(Time(node, [&] { SendMessageA(page, WM_TIMER, 1, 0); }), latency);
+                }
+            }
+        });
+        node.onCall = nullptr;
+        node.log.clear();
+    }
+    node.latencyMs = 0;
+    printf("\n## Times with a host taking %lu ms per call (medians; %d verbs, %d writes and ticks per page and verb)\n\n",
+           latency, verbs, repeats);
+    printf("| action | channel | median ms | node calls | floor ms (calls x %lu) | overhead ms (median) |\n"
+           "|---|---|---|---|---|---|\n", latency);
+    auto row = [&](const char* what, int channel, const Series& s) {
+        printf("| %s | %s | %.2f | %d | %lu | %.2f |\n", what, channel ? std::to_string(channel).c_str() : "-",
+               proof::Median(s.ms), s.calls, s.calls * latency, proof::Median(s.overhead));
+    };
+    row("Properties verb to node name read", 0, f.name);
+    for (int c = 1; c <= 4; ++c) row("first showing of the tab", c, f.firstShow[c]);
+    for (int c = 1; c <= 4; ++c) row("Write with its re-read", c, f.write[c]);
+    for (int c = 1; c <= 4; ++c) row("timer tick", c, f.tick[c]);
+}
+
+void TickCost(IOleObject* control, simnode::Site& site, int ticks) {
+    RunVerb(control, site.ClientSite(), [&](HWND sheet) {
+        for (int c = 1; c <= 4; ++c) SendMessageA(sheet, PSM_SETCURSEL, c, 0);
+        HWND pages[4];
+        for (int c = 1; c <= 4; ++c) pages[c - 1] = PageOf(sheet, c);
+        site.node.log.clear();
+        const double cpu0 = ThreadCpuMs(), wall0 = Now();
+        for (int t = 0; t < ticks; ++t) {
+            SendMessageA(pages[t % 4], WM_TIMER, 1, 0);
+            if (t % 64 == 63) site.node.log.clear();  // the simulated node's log is the bench's, not the module's
+        }
+        const double cpu = ThreadCpuMs() - cpu0, wall = Now() - wall0;
+        printf("\n## Cost of one tick (%d ticks spread over the four pages, instant host)\n\n", ticks);
+        printf("| measure | per tick |\n|---|---|\n| CPU time of the thread (GetThreadTimes) | %.4f ms |\n"
+               "| wall time (QueryPerformanceCounter) | %.4f ms |\n", cpu / ticks, wall / ticks);
+        printf("\nThe figures include the simulated node's own work (copying 31 bytes and logging each call).\n");
+    });
+}
+
+void LongRun(IOleObject* control, simnode::Site& site, int ticksPerPage, int realSeconds) {
+    RunVerb(control, site.ClientSite(), [&](HWND sheet) {
+        for (int c = 1; c <= 4; ++c) SendMessageA(sheet, PSM_SETCURSEL, c, 0);
+        SendMessageA(sheet, PSM_SETCURSEL, 0, 0);
+        wtest::pump(200);
+        site.node.log.clear();
+        const proof::Usage before = proof::Measure();
+        std::vector<std::pair<int, proof::Usage>> during;
+        for (int t = 0; t < ticksPerPage; ++t) {
+            for (int c = 1; c <= 4; ++c) SendMessageA(PageOf(sheet, c), WM_TIMER, 1, 0);
+            site.node.log.clear();
+            if (t + 1 == 1 || t + 1 == 10 || t + 1 == ticksPerPage / 2) {
+                wtest::pump(50);
+                during.push_back({t + 1, proof::Measure()});
+            }
+        }
+        wtest::pump(50);
+        const proof::Usage afterTicks = proof::Measure();
+        const size_t mark = site.node.log.size();
+        wtest::pump(static_cast<DWORD>(realSeconds) * 1000);
+        int levelReads = 0;
+        for (size_t i = mark; i < site.node.log.size(); ++i)
+            if (site.node.log[i].op == simnode::Call::Read &&
+                (site.node.log[i].index == 13 || site.node.log[i].index == 14 || site.node.log[i].index == 17 ||
+                 site.node.log[i].index == 18))
+                ++levelReads;
+        const proof::Usage afterReal = proof::Measure();
+        printf("\n## The sheet open on all four pages\n\n");
+        printf("%d ticks sent to each page (what 10 minutes of the 2000 ms timer give), then %d s of real time "
+               "with the pages' own timers (%d real ticks seen over the four pages).\n\n",
+               ticksPerPage, realSeconds, levelReads);
+        printf("| when | GDI objects | USER objects | handles | private KiB | heap bytes |\n|---|---|---|---|---|---|\n");
+        auto row = [](const char* what, const proof::Usage& u) {
+            printf("| %s | %ld | %ld | %ld | %lld | %lld |\n", what, u.gdi, u.user, u.handles, u.privateBytes / 1024,
+                   u.heapBytes);
+        };
+        row("all pages shown", before);
+        for (const auto& d : during) row(("after " + std::to_string(d.first) + " ticks per page").c_str(), d.second);
+        row(("after " + std::to_string(ticksPerPage) + " ticks per page").c_str(), afterTicks);
+        row("after the real time", afterReal);
+        printf("\nSources: GDI %s, USER %s, handles %s, private %s.\n", before.gdiFrom, before.userFrom,
+               before.handlesFrom, before.privateFrom);
+    });
+}
+
+}  // namespace
+
+int main() {
+    CoInitialize(nullptr);
+    {
+        ocx::Module registration;
+        if (registration.Register() != S_OK) {
+            printf("cannot register %s\n", ocx::Path().c_str());
+            return 2;
+        }
+    }
+    simnode::Node node;
+    node.SetName("Bench node");
+    simnode::Site site(node);
+    IOleObject* control = nullptr;
+    if (CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                         reinterpret_cast<void**>(&control)) != S_OK) {
+        printf("cannot create the control\n");
+        return 2;
+    }
+    control->SetClientSite(site.ClientSite());
+    RunVerb(control, site.ClientSite(), [](HWND) {});  // warm-up: first loads of comctl32 and the dialogs
+
+    const DWORD latency = static_cast<DWORD>(EnvNumber("BENCH_LATENCY_MS", 50));
+    Accesses(control, site);
+    Timings(control, site, 0, static_cast<int>(EnvNumber("BENCH_VERBS", 15)), 10);
+    Timings(control, site, latency, static_cast<int>(EnvNumber("BENCH_SLOW_VERBS", 3)), 2);
+    TickCost(control, site, static_cast<int>(EnvNumber("BENCH_TICKS", 4000)));
+    LongRun(control, site, 300, static_cast<int>(EnvNumber("BENCH_REAL_SECONDS", 30)));
+
+    control->SetClientSite(nullptr);
+    control->Close(OLECLOSE_NOSAVE);
+    control->Release();
+    CoFreeUnusedLibraries();
+    printf("\nModule unloaded at the end: %s\n", GetModuleHandleA("Brisel.ocx") ? "no" : "yes");
+    {
+        ocx::Module registration;
+        registration.Unregister();
+    }
+    CoUninitialize();
+    if (g_failed) printf("\nFAILED: node accesses differ from the prescribed ones\n");
+    return g_failed ? 1 : 0;
+}
