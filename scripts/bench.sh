@@ -9,11 +9,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-cmake -S . -B build/win32 -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
-cmake --build build/win32 -j2 --target Brisel bench_brisel >/dev/null
-
 . scripts/wine-env.sh
+brisel_build_win32 Brisel bench_brisel
 brisel_start_xvfb
 brisel_init_prefix
 

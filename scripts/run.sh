@@ -9,13 +9,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
-
-cmake -S . -B build/win32 -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
-cmake --build build/win32 -j"$(nproc)"
-
 . scripts/wine-env.sh
+brisel_build_win32
 interactive=0
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then interactive=1; else brisel_start_xvfb; fi
 brisel_init_prefix

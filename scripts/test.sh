@@ -12,11 +12,8 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/native -j"$jobs"
 ctest --test-dir build/native --output-on-failure -j"$jobs" | tee build/native/ctest.log
 
-cmake -S . -B build/win32 -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
-cmake --build build/win32 -j"$jobs"
-
 . scripts/wine-env.sh
+brisel_build_win32
 brisel_start_xvfb
 brisel_init_prefix
 ctest --test-dir build/win32 --output-on-failure | tee build/win32/ctest.log

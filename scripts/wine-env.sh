@@ -1,11 +1,25 @@
-# Sourced by test.sh and run.sh: a private Wine prefix in the build folder and,
-# when asked for, an Xvfb display of our own. Both are torn down on exit.
+# Sourced by the scripts that build and run the Windows side: the build, a
+# private Wine prefix in the build folder and, when asked for, an Xvfb
+# display of our own. Both are torn down on exit.
 : "${root:?root must be set}"
 export WINEARCH=win32
 export BRISEL_WINEPREFIX=${BRISEL_WINEPREFIX:-$root/build/wineprefix}
 export WINEPREFIX=$BRISEL_WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+
+# Installs what is missing and builds the Windows side (all targets, or the
+# ones named) into build/win32.
+brisel_build_win32() {
+  bash "$root/scripts/setup.sh"
+  cmake -S "$root" -B "$root/build/win32" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
+  if [ $# -gt 0 ]; then
+    cmake --build "$root/build/win32" -j"$(nproc)" --target "$@" >/dev/null
+  else
+    cmake --build "$root/build/win32" -j"$(nproc)"
+  fi
+}
 
 brisel_cleanup() {
   wineserver -k 2>/dev/null || true
