@@ -2,6 +2,8 @@
 // rounding the host process has set: every stored value of every field goes
 // through decode, format, text to real and encode unchanged, and texts that
 // a 64-bit-precision x87 division would round wrongly still convert right.
+// The exception flags the host had raised before (x87 and SSE) are still
+// raised afterwards, and none of the module's own are added.
 #include <float.h>
 
 #include <cstring>
@@ -21,19 +23,63 @@ unsigned short X87ControlWord() {
     return cw;
 }
 
-// Runs fn with the x87 precision and rounding control set as a host might
-// have left them; checks the module hands the host's state back unchanged.
+unsigned short X87StatusFlags() {
+    unsigned short sw;
+    __asm__ __volatile__("fnstsw %0" : "=m"(sw));
+    return sw & 0x3F;
+}
+
+// Raises exactly these x87 exception flags (bits 0-5), as earlier masked
+// arithmetic of the host would have.
+void SetX87StatusFlags(unsigned short flags) {
+    struct {
+        unsigned short control, u0, status, u1;
+        unsigned int rest[5];
+    } env;
+    __asm__ __volatile__("fnstenv %0" : "=m"(env));
+    env.status = static_cast<unsigned short>((env.status & ~0x3F) | flags);
+    __asm__ __volatile__("fldenv %0" : : "m"(env) : "memory");
+}
+
+unsigned Mxcsr() {
+    unsigned csr;
+    __asm__ __volatile__("stmxcsr %0" : "=m"(csr));
+    return csr;
+}
+
+void SetMxcsr(unsigned csr) { __asm__ __volatile__("ldmxcsr %0" : : "m"(csr) : "memory"); }
+
+// The host's state before a call: x87 precision and rounding control, the
+// exception flags it has raised in either unit.
+struct HostFpu {
+    unsigned precision, rounding;
+    unsigned short x87Flags;
+    unsigned sseFlags;
+};
+
+// Runs fn with the FPU as a host might have left it; checks the module
+// hands the host's state back unchanged, control words and flags.
 template <class Fn>
-void WithFpu(unsigned precision, unsigned rounding, const char* name, Fn fn) {
+void WithFpu(const HostFpu& host, const char* name, Fn fn) {
     const unsigned saved = _controlfp(0, 0);
-    _controlfp(precision | rounding, _MCW_PC | _MCW_RC);
+    const unsigned savedCsr = Mxcsr();
+    _controlfp(host.precision | host.rounding, _MCW_PC | _MCW_RC);
     const unsigned short before = X87ControlWord();
-    const unsigned short pc = precision == _PC_64 ? 0x300 : precision == _PC_53 ? 0x200 : 0;
+    const unsigned short pc = host.precision == _PC_64 ? 0x300 : host.precision == _PC_53 ? 0x200 : 0;
     ok((before & 0x300) == pc, "%s: precision not set, control word 0x%04x", name, before);
+    const unsigned csrBefore = (savedCsr & ~0x3Fu) | host.sseFlags;
+    SetMxcsr(csrBefore);
+    SetX87StatusFlags(host.x87Flags);
     fn(name);
     const unsigned short after = X87ControlWord();
+    const unsigned short flagsAfter = X87StatusFlags();
+    const unsigned csrAfter = Mxcsr();
+    SetX87StatusFlags(0);
+    SetMxcsr(savedCsr);
     _controlfp(saved, _MCW_PC | _MCW_RC);
     ok(before == after, "%s: control word 0x%04x left as 0x%04x", name, before, after);
+    ok(flagsAfter == host.x87Flags, "%s: x87 flags 0x%02x left as 0x%02x", name, host.x87Flags, flagsAfter);
+    ok(csrAfter == csrBefore, "%s: MXCSR 0x%04x left as 0x%04x", name, csrBefore, csrAfter);
 }
 
 void AllValuesRoundTrip(const char* name) {
@@ -95,10 +141,12 @@ void Run(const char* name) {
     TextsConvertCorrectlyRounded(name);
 }
 
-void test_precision_64() { WithFpu(_PC_64, _RC_NEAR, "64-bit", Run); }
-void test_precision_53() { WithFpu(_PC_53, _RC_NEAR, "53-bit", Run); }
-void test_precision_64_round_down() { WithFpu(_PC_64, _RC_DOWN, "64-bit, round down", Run); }
-void test_precision_24_round_chop() { WithFpu(_PC_24, _RC_CHOP, "24-bit, chop", Run); }
+// Flags: 0x01 invalid, 0x04 zero divide, 0x08 overflow, 0x10 underflow,
+// 0x20 inexact (the one the module's own arithmetic raises).
+void test_precision_64() { WithFpu({_PC_64, _RC_NEAR, 0x00, 0x00}, "64-bit", Run); }
+void test_precision_53() { WithFpu({_PC_53, _RC_NEAR, 0x0D, 0x12}, "53-bit, flags raised", Run); }
+void test_precision_64_round_down() { WithFpu({_PC_64, _RC_DOWN, 0x3F, 0x3F}, "64-bit, round down, all flags", Run); }
+void test_precision_24_round_chop() { WithFpu({_PC_24, _RC_CHOP, 0x04, 0x00}, "24-bit, chop, zero divide", Run); }
 
 }  // namespace
 

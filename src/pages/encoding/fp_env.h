@@ -4,9 +4,9 @@
 // flush-to-zero bits; the standard library's text conversions use x87
 // arithmetic internally and the module's own products use SSE. While a guard
 // lives, both units round to nearest in double precision with every exception
-// masked; its destructor puts the host's state back. Elsewhere it does
-// nothing: 64-bit targets compute in SSE and the host controls nothing the
-// module depends on beyond the rounding mode, which hosts leave at nearest.
+// masked; its destructor puts the host's state back, exception flags
+// included. On x86-64 everything is computed in SSE, so only MXCSR is set
+// and restored; elsewhere the guard does nothing.
 #pragma once
 
 namespace brisel_fp {
@@ -15,10 +15,12 @@ namespace brisel_fp {
 class Guard {
 public:
     Guard() {
-        __asm__ __volatile__("fnstcw %0" : "=m"(x87_));
+        // The whole x87 environment: control word, and the status word with
+        // the exception flags the host has raised so far.
+        __asm__ __volatile__("fnstenv %0" : "=m"(host_));
         // Exception masks on (bits 0-5), 53-bit precision (bits 8-9 = 10),
         // round to nearest (bits 10-11 = 00).
-        unsigned short cw = static_cast<unsigned short>((x87_ & ~0x0F3Fu) | 0x023Fu);
+        unsigned short cw = static_cast<unsigned short>((host_.control & ~0x0F3Fu) | 0x023Fu);
         __asm__ __volatile__("fldcw %0" : : "m"(cw) : "memory");
 #if defined(__SSE__)
         __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr_));
@@ -27,25 +29,53 @@ public:
 #endif
     }
     ~Guard() {
-        // Drop the flags raised meanwhile (inexact at least) so that restoring
-        // a control word with unmasked exceptions cannot trap at the host's
-        // next x87 instruction.
-        __asm__ __volatile__("fnclex" : : : "memory");
-        __asm__ __volatile__("fldcw %0" : : "m"(x87_) : "memory");
+        // The host's control and status words come back as they were, so the
+        // flags raised meanwhile (inexact at least) are dropped and the
+        // host's own flags kept. The register stack (its top and tags) is
+        // left as it is now: it may hold a result on its way out.
+        X87Env now;
+        __asm__ __volatile__("fnstenv %0" : "=m"(now));
+        now.control = host_.control;
+        now.status = static_cast<unsigned short>((host_.status & ~kTop) | (now.status & kTop));
+        __asm__ __volatile__("fldenv %0" : : "m"(now) : "memory");
 #if defined(__SSE__)
-        __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr_) : "memory");
+        __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr_) : "memory");  // flags included
 #endif
     }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 
 private:
-    unsigned short x87_ = 0;
+    // The 28-byte environment that fnstenv stores in 32-bit mode.
+    struct X87Env {
+        unsigned short control, unused0;
+        unsigned short status, unused1;
+        unsigned int rest[5];  // tag word, instruction and operand pointers
+    };
+    static constexpr unsigned kTop = 0x3800u;  // status word bits 11-13
+    X87Env host_ = {};
     unsigned int mxcsr_ = 0;
 };
 
 // Pins v in memory at this point, so that the compiler computes nothing with
 // it across the guard's changes of the control words.
+inline void Pin(double& v) { __asm__ __volatile__("" : "+m"(v) : : "memory"); }
+#elif defined(__x86_64__) && defined(__GNUC__)
+class Guard {
+public:
+    Guard() {
+        __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr_));
+        unsigned int csr = 0x1F80u;  // all masked, nearest, no DAZ/FTZ, no flags
+        __asm__ __volatile__("ldmxcsr %0" : : "m"(csr) : "memory");
+    }
+    ~Guard() { __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr_) : "memory"); }  // flags included
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    unsigned int mxcsr_ = 0;
+};
+
 inline void Pin(double& v) { __asm__ __volatile__("" : "+m"(v) : : "memory"); }
 #else
 class Guard {
