@@ -9,18 +9,17 @@
 
 namespace {
 
-std::string ModulePath(HINSTANCE hInstance) {
-    char path[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameA(hInstance, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return std::string();
-    return std::string(path, n);
-}
-
+// The module's full path, wide: the folder it is installed in may be named
+// in any script, which the ANSI code page cannot spell. Empty on failure.
 std::wstring ModulePathW(HINSTANCE hInstance) {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameW(hInstance, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return std::wstring();
-    return std::wstring(path, n);
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(hInstance, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return std::wstring();
+        if (n < path.size()) return path.substr(0, n);
+        if (path.size() >= 32768) return std::wstring();  // longer than any path
+        path.resize(path.size() * 2);
+    }
 }
 
 std::wstring Widen(const char* text) {
@@ -41,6 +40,16 @@ bool SetString(const std::string& path, const char* name, const std::string& val
         return false;
     return ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+// The same for a value that may hold any character (the module's path).
+bool SetStringW(const std::string& path, const std::wstring& value) {
+    unique_hkey key;
+    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    return ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 bool CreateKey(const std::string& path) {
@@ -141,7 +150,7 @@ BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszP
                                 WORD wVerMinor) {
     char cls[39], lib[39];
     if (!AfxGuidToStringA(clsid, cls) || !AfxGuidToStringA(tlid, lib)) return FALSE;
-    const std::string path = ModulePath(hInstance);
+    const std::wstring path = ModulePathW(hInstance);
     if (path.empty()) return FALSE;
     char typeName[256] = {};
     if (::LoadStringA(hInstance, idTypeName, typeName, sizeof typeName) <= 0) return FALSE;
@@ -149,12 +158,11 @@ BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszP
     const std::string key = std::string("CLSID\\") + cls;
     char number[32];
     bool ok = SetString(key, nullptr, typeName);
-    ok = ok && SetString(key + "\\InprocServer32", nullptr, path);
+    ok = ok && SetStringW(key + "\\InprocServer32", path);
     if (nRegFlags & afxRegApartmentThreading) ok = ok && SetString(key + "\\InprocServer32", "ThreadingModel", "Apartment");
     ok = ok && CreateKey(key + "\\Control");
     if (nRegFlags & afxRegInsertable) ok = ok && CreateKey(key + "\\Insertable");
-    std::snprintf(number, sizeof number, ", %u", idBitmap);
-    ok = ok && SetString(key + "\\ToolboxBitmap32", nullptr, path + number);
+    ok = ok && SetStringW(key + "\\ToolboxBitmap32", path + L", " + std::to_wstring(idBitmap));
     ok = ok && SetString(key + "\\MiscStatus", nullptr, "0");
     std::snprintf(number, sizeof number, "%lu", static_cast<unsigned long>(dwMiscStatus));
     ok = ok && SetString(key + "\\MiscStatus\\1", nullptr, number);

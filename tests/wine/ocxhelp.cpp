@@ -20,6 +20,7 @@ std::string Path() {
 }
 
 Module::Module() : m_h(LoadLibraryA(Path().c_str())) {}
+Module::Module(const std::wstring& path) : m_h(LoadLibraryW(path.c_str())) {}
 Module::~Module() {
     if (m_h) FreeLibrary(m_h);
 }

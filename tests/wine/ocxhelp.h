@@ -27,6 +27,7 @@ std::string Path();
 class Module {
 public:
     Module();
+    explicit Module(const std::wstring& path);  // a copy elsewhere
     ~Module();
     HMODULE get() const { return m_h; }
     HRESULT Register();

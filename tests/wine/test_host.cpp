@@ -6,6 +6,7 @@
 #include <ole2.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -147,6 +148,70 @@ static void test_source_bitmap() {
     ok(acrossX > 20 && acrossY > 20, "picture is symmetric: %d %d", acrossX, acrossY);
 }
 
+namespace {
+// A value under HKEY_CLASSES_ROOT, wide; "<missing>" when absent.
+std::wstring DefaultValueW(const std::wstring& path) {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return value;
+}
+}  // namespace
+
+// Installed into a folder whose name the ANSI code page cannot spell: the
+// registration names the module's real path, COM creates the control from
+// there, the control draws, and unregistering leaves nothing behind.
+static void test_any_folder() {
+    const Pixels source = SourceBitmap();
+    ocx::Module().Unregister();  // the build's copy steps aside
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring dir = std::wstring(temp) + L"Brisel \u65E5\u672C \u00DC";
+    const std::wstring path = dir + L"\\Brisel.ocx";
+    const std::string built = ocx::Path();  // the build folder's name is plain ASCII
+    CreateDirectoryW(dir.c_str(), nullptr);
+    if (!ok(CopyFileW(std::wstring(built.begin(), built.end()).c_str(), path.c_str(), FALSE), "copy: %lu",
+            GetLastError()))
+        return;
+    ok(ocx::Module(path).Register() == S_OK, "register");
+
+    const std::wstring cls(ocx::kClsKey, ocx::kClsKey + std::strlen(ocx::kClsKey));
+    ok(DefaultValueW(cls + L"\\InprocServer32") == path, "InprocServer32 %ls",
+       DefaultValueW(cls + L"\\InprocServer32").c_str());
+    ok(DefaultValueW(cls + L"\\ToolboxBitmap32") == path + L", 1", "ToolboxBitmap32 %ls",
+       DefaultValueW(cls + L"\\ToolboxBitmap32").c_str());
+    BSTR lib = nullptr;
+    ok(QueryPathOfRegTypeLib(ocx::kLibid, 1, 0, 0x409, &lib) == S_OK && lib && path == lib, "type library %ls",
+       lib ? lib : L"(none)");
+    SysFreeString(lib);
+
+    IViewObject* view = nullptr;
+    const HRESULT hr = CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IViewObject,
+                                        reinterpret_cast<void**>(&view));
+    if (ok(hr == S_OK && view, "CoCreateInstance 0x%08lx", hr)) {
+        wchar_t loaded[MAX_PATH] = {};
+        GetModuleFileNameW(GetModuleHandleW(L"Brisel.ocx"), loaded, MAX_PATH);
+        ok(path == loaded, "loaded from %ls", loaded);
+        const int w = 90, h = 60;
+        Canvas canvas(w, h, 0x123456);
+        const RECTL bounds = {0, 0, w, h};
+        ok(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.dc, &bounds, nullptr, nullptr, 0) == S_OK,
+           "Draw");
+        bool magenta = true;
+        ok(Mismatches(source, canvas.pixels(), w, h, &magenta) == 0 && !magenta, "drawn picture differs");
+        view->Release();
+    }
+    CoFreeUnusedLibraries();
+    ok(GetModuleHandleW(L"Brisel.ocx") == nullptr, "module not unloaded");
+
+    ok(ocx::Module(path).Unregister() == S_OK, "unregister");
+    ok(!ocx::KeyExists(ocx::kClsKey) && !ocx::KeyExists(ocx::kProgId) &&
+           !ocx::KeyExists("TypeLib\\{B42E6C39-22E8-49EF-8995-52B26D5A1030}"), "entries left behind");
+    ok(DeleteFileW(path.c_str()) && RemoveDirectoryW(dir.c_str()), "folder not removed: %lu", GetLastError());
+    ok(ocx::Module().Register() == S_OK, "register the build's copy again");
+}
+
 // ATL's host window creates the control from its ProgID, activates it in
 // place and lets it paint.
 static void host_once() {
@@ -277,4 +342,4 @@ static void test_atl_host() {
     }
 }
 
-WTEST_MAIN(WTEST(init), WTEST(test_source_bitmap), WTEST(test_atl_host), WTEST(done))
+WTEST_MAIN(WTEST(init), WTEST(test_source_bitmap), WTEST(test_atl_host), WTEST(test_any_folder), WTEST(done))
