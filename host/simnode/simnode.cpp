@@ -21,12 +21,22 @@ std::vector<std::uint8_t>& Node::Item(long index) {
     return item;
 }
 
+void Node::Begin(const void* buffer, long length) {
+    spareAt = buffer && length >= 0 ? static_cast<unsigned char*>(const_cast<void*>(buffer)) + length : nullptr;
+}
+
 void Node::Record(Call call) {
+    if (writesPastLength && spareAt) {
+        call.spare = *spareAt;
+        *spareAt = 0;
+    }
+    spareAt = nullptr;
     log.push_back(call);
     if (onCall) onCall(log.back());
 }
 
 long Node::ReadItem(long index, unsigned char* buffer, long length) {
+    Begin(buffer, length);
     if (beforeCall) beforeCall(Call::Read, index);
     if (latencyMs) Sleep(latencyMs);
     auto it = items.find(index);
@@ -44,6 +54,7 @@ long Node::ReadItem(long index, unsigned char* buffer, long length) {
 }
 
 long Node::WriteItem(long index, const unsigned char* buffer, long length) {
+    Begin(buffer, length);
     if (beforeCall) beforeCall(Call::Write, index);
     if (latencyMs) Sleep(latencyMs);
     std::vector<std::uint8_t> bytes;
@@ -60,6 +71,7 @@ long Node::WriteItem(long index, const unsigned char* buffer, long length) {
 }
 
 long Node::GetNodeName(char* buffer, long length) {
+    Begin(buffer, length);
     if (beforeCall) beforeCall(Call::Name, -1);
     if (latencyMs) Sleep(latencyMs);
     if (failAll || failName || !buffer || length <= 0) {

@@ -27,6 +27,7 @@ struct Call {
     long length;
     std::vector<std::uint8_t> bytes;  // written bytes, or bytes handed back by a read
     long result;
+    int spare = -1;  // writesPastLength: the byte found at buffer[length]
 };
 
 // How a failing read treats the caller's buffer.
@@ -48,6 +49,9 @@ public:
     FailFill failFill = FailFill::Untouched;
     size_t shortRead = 0;                // >0: successful reads fill only this many bytes
     DWORD latencyMs = 0;                 // per call
+    // A careless host: every call reads the byte just past the length it
+    // is given (logged as Call::spare) and writes a terminating zero there.
+    bool writesPastLength = false;
 
     std::vector<Call> log;
     // Called after every call has been logged, e.g. to change the node
@@ -65,7 +69,9 @@ public:
     long GetNodeName(char* buffer, long length);
 
 private:
+    void Begin(const void* buffer, long length);
     void Record(Call call);
+    unsigned char* spareAt = nullptr;  // buffer[length] of the call in progress
 };
 
 // The client site with its two tear-off node-access objects. Which

@@ -9,6 +9,11 @@ using namespace sunblind;
 
 namespace {
 
+// Value buffers keep one zeroed byte beyond the longest length handed to the
+// host: a host that ends what it reads or writes with a terminating zero
+// writes it into the buffer, not past it.
+constexpr int kBufferSize = kValueBufferSize + 1;
+
 constexpr UINT_PTR kLiveTimer = 1;
 constexpr UINT kLivePeriodMs = 2000;
 
@@ -91,18 +96,19 @@ bool CSunblindPage::ReadItem(long index, unsigned char* buffer, long length) con
     // Zeroed before every read: a host that reports success but fills fewer
     // bytes than asked must not have stale bytes of an earlier item (or the
     // stack's) sent back to the node.
-    std::memset(buffer, 0, kValueBufferSize);
+    std::memset(buffer, 0, kBufferSize);
     INodeReader* reader = Reader();
     return reader && reader->ReadItem(index, buffer, length) == 0;
 }
 
 void CSunblindPage::WriteItem(long index, unsigned char* buffer, long length) const {
+    buffer[length] = 0;  // not handed over: the host sees only length bytes
     if (INodeWriter* writer = Writer()) writer->WriteItem(index, buffer, length);  // result: the re-read tells
 }
 
 void CSunblindPage::RefreshLiveValues() {
     CBitConverter conv;
-    unsigned char buffer[kValueBufferSize];
+    unsigned char buffer[kBufferSize];
 
     // The stored flag, not the radio buttons, chooses the lux item.
     if (ReadItem(kFlagRecord, buffer, kDisplayReadLength)) {
@@ -145,7 +151,7 @@ BlockValues CSunblindPage::BlockFromControls() const {
 
 void CSunblindPage::OnRead() {
     CBitConverter conv;
-    unsigned char buffer[kValueBufferSize];
+    unsigned char buffer[kBufferSize];
 
     if (ReadItem(m_channel.driveTimeItem, buffer, kDisplayReadLength))
         m_editTopDownTime.SetWindowText(DecodeTopDownTime(conv, buffer).c_str());
@@ -163,7 +169,7 @@ void CSunblindPage::OnRead() {
 void CSunblindPage::OnWrite() {
     {
         CBitConverter conv;
-        unsigned char buffer[kValueBufferSize];
+        unsigned char buffer[kBufferSize];
 
         // Each item is read again right before it is changed, so the bytes
         // this page does not own go back as the node holds them now.

@@ -211,5 +211,36 @@ static void test_interfaces_change_between_sheets() {
     }
 }
 
-WTEST_MAIN(WTEST(test_every_error_code), WTEST(test_scribbled_and_short_reads),
+// A host that writes a terminating zero just past the length it is given,
+// on reads, writes and the name: it always finds a zeroed spare byte there,
+// and the page still writes exactly what it read and encoded.
+static void test_host_writes_past_length() {
+    Rig rig;
+    Scramble(rig.node, 77);
+    rig.node.SetName(std::string(60, 'N'));  // fills all 50 bytes
+    rig.node.writesPastLength = true;
+    if (!ok(rig.Open(), "no sheet")) return;
+    for (int channel = 1; channel <= 4; ++channel) {
+        rig.Select(channel);
+        HWND page = rig.Page(channel);
+        TypeInto(rig, page, channel, "12");
+        const proof::PageState state = proof::CaptureState(page, channel);
+        const size_t mark = rig.node.log.size();
+        rig.Click(page, IDC_WRITE);
+        SendMessageA(page, WM_TIMER, 1, 0);
+        AUDIT_WRITES(rig.node, mark, channel, state);
+    }
+    rig.Select(0);
+    int reads = 0, writes = 0, names = 0, bad = 0;
+    for (const simnode::Call& call : rig.node.log) {
+        (call.op == simnode::Call::Read ? reads : call.op == simnode::Call::Write ? writes : names)++;
+        if (call.spare != 0) ++bad;
+    }
+    ok(bad == 0 && reads > 40 && writes >= 10 && names >= 1, "%d of %d reads, %d writes, %d names found no zero byte",
+       bad, reads, writes, names);
+    ok(rig.Text(rig.Page(0), IDC_NODENAME) == std::string(50, 'N'), "name %s", rig.Text(rig.Page(0), IDC_NODENAME).c_str());
+    rig.Close();
+}
+
+WTEST_MAIN(WTEST(test_every_error_code), WTEST(test_scribbled_and_short_reads), WTEST(test_host_writes_past_length),
            WTEST(test_interfaces_change_between_sheets))
