@@ -16,13 +16,15 @@ const char kBriselProgID[] = "Brisel.BriselCtrl.1";
 const WORD _wVerMajor = 1;
 const WORD _wVerMinor = 0;
 
-CBriselCtrl* g_pCurrentControl = nullptr;
+thread_local CBriselCtrl* g_pCurrentControl = nullptr;
 
 IMPLEMENT_DYNCREATE(CBriselCtrl)
 
 CBriselCtrl::CBriselCtrl() { InitializeIIDs(&IID_DBrisel, &IID_DBriselEvents); }
 
-CBriselCtrl::~CBriselCtrl() = default;
+CBriselCtrl::~CBriselCtrl() {
+    if (g_pCurrentControl == this) g_pCurrentControl = nullptr;
+}
 
 CTypeLibCache* CBriselCtrl::GetTypeLibCache() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());

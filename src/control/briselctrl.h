@@ -44,6 +44,8 @@ public:
     void AboutBox();
 };
 
-// The control whose Properties verb ran last; the sheet's constructor reads
-// it to reach that control's client site. Holds no counted reference.
-extern CBriselCtrl* g_pCurrentControl;
+// The control whose Properties verb ran last on this thread; the sheet's
+// constructor reads it to reach that control's client site. One per thread,
+// since controls in other apartments open their sheets at the same time;
+// holds no counted reference and is cleared when that control goes.
+extern thread_local CBriselCtrl* g_pCurrentControl;

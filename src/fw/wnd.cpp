@@ -1,15 +1,31 @@
 #include "wnd.h"
 
+#include "nothrow.h"
+
 #include <map>
 #include <vector>
 
 namespace {
 
-// HWND -> object, for the windows whose messages the layer routes. Only the
-// user-interface thread touches it.
-std::map<HWND, CWnd*>& PermanentMap() {
-    static std::map<HWND, CWnd*> map;
-    return map;
+// HWND -> object, for the windows whose messages the layer routes. One map
+// per thread: a window's messages arrive on the thread that created it, and
+// controls may live in several single-threaded apartments at once. The map
+// is made when the thread registers its first window and goes with its last
+// (a plain pointer: nothing is left to destroy when the thread or the
+// module goes).
+using WindowMap = std::map<HWND, CWnd*>;
+thread_local WindowMap* t_permanentMap = nullptr;
+
+WindowMap& PermanentMap() {
+    if (!t_permanentMap) t_permanentMap = new WindowMap;
+    return *t_permanentMap;
+}
+
+void DropMapIfEmpty() {
+    if (t_permanentMap && t_permanentMap->empty()) {
+        delete t_permanentMap;
+        t_permanentMap = nullptr;
+    }
 }
 
 }  // namespace
@@ -17,9 +33,9 @@ std::map<HWND, CWnd*>& PermanentMap() {
 CWnd::~CWnd() { DetachPermanent(); }
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd) {
-    auto& map = PermanentMap();
-    auto it = map.find(hwnd);
-    return it == map.end() ? nullptr : it->second;
+    if (!t_permanentMap) return nullptr;
+    auto it = t_permanentMap->find(hwnd);
+    return it == t_permanentMap->end() ? nullptr : it->second;
 }
 
 CWnd* CWnd::GetParent() const { return FromHandlePermanent(::GetParent(m_hWnd)); }
@@ -42,13 +58,15 @@ void CWnd::AttachPermanent(HWND hwnd) {
 }
 
 void CWnd::DetachPermanent() {
-    auto& map = PermanentMap();
+    if (!t_permanentMap) return;
+    auto& map = *t_permanentMap;
     for (auto it = map.begin(); it != map.end(); ++it) {
         if (it->second == this) {
             map.erase(it);
             break;
         }
     }
+    DropMapIfEmpty();
 }
 
 LRESULT CALLBACK AfxSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -64,7 +82,8 @@ LRESULT CALLBACK AfxSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         return ::CallWindowProcA(super, hwnd, message, wParam, lParam);
     }
     LRESULT result = 0;
-    if (wnd->RouteMessage(message, wParam, lParam, &result)) return result;
+    // A handler that throws leaves the message to the original procedure.
+    if (AfxCallNoThrowOr(FALSE, [&] { return wnd->RouteMessage(message, wParam, lParam, &result); })) return result;
     return ::CallWindowProcA(super, hwnd, message, wParam, lParam);
 }
 

@@ -70,7 +70,23 @@ void DeleteKey(const std::string& path) {
 }
 
 namespace {
-Closer* g_closer = nullptr;
+// One closer per thread: controls in several apartments show their windows
+// on their own threads at the same time.
+thread_local Closer* g_closer = nullptr;
+
+struct Search {
+    const std::string* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindCaption(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<Search*>(lParam);
+    char text[256] = {};
+    GetWindowTextA(hwnd, text, sizeof text);
+    if (*search->caption != text || !IsWindowVisible(hwnd)) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
 
 BOOL CALLBACK CollectText(HWND child, LPARAM lParam) {
     char text[256] = {};
@@ -94,8 +110,10 @@ Closer::~Closer() {
 void CALLBACK Closer::Tick(HWND, UINT, UINT_PTR, DWORD) {
     Closer* self = g_closer;
     if (!self) return;
-    HWND hwnd = FindWindowA(nullptr, self->m_caption.c_str());
-    if (!hwnd || !IsWindowVisible(hwnd) || GetWindowThreadProcessId(hwnd, nullptr) != GetCurrentThreadId()) return;
+    Search search = {&self->m_caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindCaption, reinterpret_cast<LPARAM>(&search));
+    HWND hwnd = search.found;
+    if (!hwnd) return;
     if (GetPropA(hwnd, "ocx.closing")) return;  // already asked
     SetPropA(hwnd, "ocx.closing", reinterpret_cast<HANDLE>(1));
     if (self->texts.empty()) EnumChildWindows(hwnd, CollectText, reinterpret_cast<LPARAM>(&self->texts));

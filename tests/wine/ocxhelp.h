@@ -46,9 +46,9 @@ std::string DefaultValue(const std::string& path);  // "<missing>" when absent
 bool DenyWrites(const std::string& path);
 void DeleteKey(const std::string& path);  // with its sub-keys
 
-// While alive, closes every top-level window of this thread whose caption
-// is the given one by posting it `message` (wParam, lParam), recording the
-// window's texts first.
+// While alive, closes every visible top-level window of this thread whose
+// caption is the given one by posting it `message` (wParam, lParam),
+// recording the window's texts first. One closer per thread at a time.
 class Closer {
 public:
     Closer(std::string caption, UINT message, WPARAM wParam, LPARAM lParam = 0);

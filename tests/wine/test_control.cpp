@@ -25,6 +25,10 @@ struct Ref {  // one counted reference, released at scope end
     }
     T* operator->() const { return p; }
     void** put() { return reinterpret_cast<void**>(&p); }
+    void reset() {
+        if (p) p->Release();
+        p = nullptr;
+    }
 };
 
 IUnknown* NewControl() {
@@ -513,6 +517,145 @@ static void test_properties_two_controls() {
     ok(siteA.siteRefs() == 0, "site A kept after the control went: %ld", siteA.siteRefs());
 }
 
+namespace {
+
+// What one apartment did, checked by the main thread afterwards.
+struct Apartment {
+    int index = 0;
+    simnode::Node node;
+    std::string error;                   // the first thing that went wrong
+    std::vector<std::string> names;      // node name the sheet showed, per cycle
+    std::vector<std::string> readBack;   // Down setpoints shown after Write, per cycle and channel
+    std::vector<std::string> typed;
+    int abouts = 0, typeInfos = 0, draws = 0;
+    long siteRefs = -1, readerRefs = -1, writerRefs = -1;
+};
+
+constexpr int kApartments = 4, kCycles = 6;
+// The client's view of the sheet: sunblind 1..4's Down setpoint edits, the
+// Read and Write buttons, the node name.
+const int kDownSetpointIds[4] = {210, 221, 239, 256};
+constexpr int kWriteId = 269, kNodeNameId = 209;
+
+std::string DlgText(HWND dialog, int id) {
+    char text[256] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+// Drives the sheet of one apartment: reads the name on the first tab, then
+// on every sunblind tab types this apartment's value and presses Write.
+void DriveSheet(Apartment& a, HWND sheet, int cycle) {
+    a.names.push_back(DlgText(reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)), kNodeNameId));
+    for (int channel = 1; channel <= 4; ++channel) {
+        SendMessageA(sheet, PSM_SETCURSEL, channel, 0);
+        HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+        const std::string value = std::to_string(1000 + 100 * a.index + 10 * cycle + channel);
+        a.typed.push_back(value);
+        SetDlgItemTextA(page, kDownSetpointIds[channel - 1], value.c_str());
+        SendMessageA(GetDlgItem(page, kWriteId), BM_CLICK, 0, 0);
+        a.readBack.push_back(DlgText(page, kDownSetpointIds[channel - 1]));
+    }
+}
+
+DWORD WINAPI RunApartment(void* param) {
+    Apartment& a = *static_cast<Apartment*>(param);
+    CoInitialize(nullptr);
+    {
+        simnode::Site site(a.node);
+        Ref<IOleObject> ole;
+        Ref<IDispatch> disp;
+        Ref<IViewObject> view;
+        CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, ole.put());
+        if (ole.p) {
+            ole->QueryInterface(IID_IDispatch, disp.put());
+            ole->QueryInterface(IID_IViewObject, view.put());
+        }
+        if (!ole.p || !disp.p || !view.p || ole->SetClientSite(site.ClientSite()) != S_OK) a.error = "not created";
+        for (int cycle = 0; cycle < kCycles && a.error.empty(); ++cycle) {
+            {
+                ocx::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+                closer.onFound = [&](HWND sheet) { DriveSheet(a, sheet, cycle); };
+                if (ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr) != S_OK ||
+                    closer.closed != 1)
+                    a.error = "Properties, cycle " + std::to_string(cycle);
+            }
+            {
+                ocx::Closer closer("About Brisel Control", WM_COMMAND, IDOK);
+                DISPPARAMS none = {nullptr, nullptr, 0, 0};
+                if (disp->Invoke(DISPID_ABOUTBOX, IID_NULL, 0x409, DISPATCH_METHOD, &none, nullptr, nullptr,
+                                 nullptr) == S_OK)
+                    a.abouts += closer.closed;
+            }
+            Ref<ITypeInfo> info;
+            TYPEATTR* attr = nullptr;
+            if (disp->GetTypeInfo(0, 0x409, &info.p) == S_OK && info.p && info->GetTypeAttr(&attr) == S_OK) {
+                a.typeInfos += IsEqualIID(attr->guid, ocx::kDispIid);
+                info->ReleaseTypeAttr(attr);
+            }
+            HDC dc = CreateCompatibleDC(nullptr);
+            HBITMAP bitmap = CreateCompatibleBitmap(dc, 60, 30);
+            HGDIOBJ old = SelectObject(dc, bitmap);
+            const RECTL bounds = {0, 0, 60, 30};
+            a.draws += view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0) ==
+                       S_OK;
+            SelectObject(dc, old);
+            DeleteObject(bitmap);
+            DeleteDC(dc);
+        }
+        if (ole.p) {
+            ole->Close(OLECLOSE_NOSAVE);
+            ole->SetClientSite(nullptr);
+        }
+        view.reset();
+        disp.reset();
+        ole.reset();
+        a.siteRefs = site.siteRefs();
+        a.readerRefs = site.readerRefs();
+        a.writerRefs = site.writerRefs();
+    }
+    CoUninitialize();
+    return 0;
+}
+
+}  // namespace
+
+// Several single-threaded apartments at once, each with its own control on
+// its own simulated node: every one opens Properties, reads the name, writes
+// every sunblind tab, shows the About box, asks for type information and
+// draws, cycle after cycle. Each sheet talks only to its own control's
+// node; everything taken is given back.
+static void test_apartments() {
+    std::vector<Apartment> apartments(kApartments);
+    std::vector<HANDLE> threads;
+    for (int i = 0; i < kApartments; ++i) {
+        apartments[i].index = i;
+        apartments[i].node.SetName("Node " + std::to_string(i));
+        threads.push_back(CreateThread(nullptr, 0, RunApartment, &apartments[i], 0, nullptr));
+    }
+    // Generous: each cycle takes well under a second.
+    const DWORD waited = WaitForMultipleObjects(kApartments, threads.data(), TRUE, 240000);
+    ok(waited == WAIT_OBJECT_0, "apartments still running: %lu", waited);
+    for (HANDLE h : threads) CloseHandle(h);
+    if (waited != WAIT_OBJECT_0) return;
+    for (const Apartment& a : apartments) {
+        const int i = a.index;
+        ok(a.error.empty(), "%d: %s", i, a.error.c_str());
+        ok(a.names == std::vector<std::string>(kCycles, "Node " + std::to_string(i)), "%d: another node's name shown",
+           i);
+        ok(a.readBack == a.typed && a.typed.size() == 4u * kCycles, "%d: %u values read back as typed of %u", i,
+           (unsigned)a.readBack.size(), (unsigned)a.typed.size());
+        int writes = 0;
+        for (const auto& call : a.node.log) writes += call.op == simnode::Call::Write && call.result == 0;
+        ok(writes == 10 * kCycles, "%d: %d writes on the node, expected %d", i, writes, 10 * kCycles);
+        ok(a.abouts == kCycles && a.typeInfos == kCycles && a.draws == kCycles, "%d: %d About boxes, %d type infos, %d draws",
+           i, a.abouts, a.typeInfos, a.draws);
+        ok(a.siteRefs == 0 && a.readerRefs == 0 && a.writerRefs == 0, "%d: references kept: site %ld reader %ld writer %ld",
+           i, a.siteRefs, a.readerRefs, a.writerRefs);
+    }
+    ok(ocx::Module().CanUnloadNow() == S_OK, "objects left in the module");
+}
+
 WTEST_MAIN(WTEST(init), WTEST(test_identity), WTEST(test_verbs), WTEST(test_dispatch),
            WTEST(test_connection_points), WTEST(test_persistence_round_trip), WTEST(test_persistence_bad_data),
-           WTEST(test_properties_two_controls), WTEST(done))
+           WTEST(test_properties_two_controls), WTEST(test_apartments), WTEST(done))
