@@ -8,16 +8,17 @@
 #include "fw/afxstate.h"
 #include "fw/olefactory.h"
 #include "fw/olemodule.h"
+#include "fw/nothrow.h"
 #include "fw/olereg.h"
 
 BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         DisableThreadLibraryCalls(hInstance);
-        return AfxModuleAttach(hInstance);
+        return AfxCallNoThrowOr(FALSE, [&] { return AfxModuleAttach(hInstance); });
     case DLL_PROCESS_DETACH:
         // At process exit (reserved set) there is nothing worth tidying.
-        if (!reserved) AfxModuleDetach();
+        if (!reserved) AfxCallNoThrowOr(0, [] { AfxModuleDetach(); return 0; });
         return TRUE;
     default:
         return TRUE;
@@ -26,24 +27,28 @@ BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID reserved) {
 
 STDAPI DllCanUnloadNow() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    return AfxDllCanUnloadNow();
+    return AfxCallNoThrow([] { return AfxDllCanUnloadNow(); });
 }
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    return AfxDllGetClassObject(rclsid, riid, ppv);
+    return AfxCallNoThrow([&] { return AfxDllGetClassObject(rclsid, riid, ppv); });
 }
 
 STDAPI DllRegisterServer() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    if (!AfxOleRegisterTypeLib(AfxGetInstanceHandle(), LIBID_BriselLib)) return SELFREG_E_TYPELIB;
-    if (!COleObjectFactory::UpdateRegistryAll(TRUE)) return SELFREG_E_CLASS;
-    return S_OK;
+    return AfxCallNoThrow([] {
+        if (!AfxOleRegisterTypeLib(AfxGetInstanceHandle(), LIBID_BriselLib)) return SELFREG_E_TYPELIB;
+        if (!COleObjectFactory::UpdateRegistryAll(TRUE)) return SELFREG_E_CLASS;
+        return S_OK;
+    });
 }
 
 STDAPI DllUnregisterServer() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    if (!AfxOleUnregisterTypeLib(LIBID_BriselLib, _wVerMajor, _wVerMinor, 0)) return SELFREG_E_TYPELIB;
-    if (!COleObjectFactory::UpdateRegistryAll(FALSE)) return SELFREG_E_CLASS;
-    return S_OK;
+    return AfxCallNoThrow([] {
+        if (!AfxOleUnregisterTypeLib(LIBID_BriselLib, _wVerMajor, _wVerMinor, 0)) return SELFREG_E_TYPELIB;
+        if (!COleObjectFactory::UpdateRegistryAll(FALSE)) return SELFREG_E_CLASS;
+        return S_OK;
+    });
 }

@@ -4,6 +4,7 @@
 #include <prsht.h>
 
 #include "afxstate.h"
+#include "nothrow.h"
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
     rControl.m_hWnd = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
@@ -67,12 +68,13 @@ INT_PTR RouteDialogMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 INT_PTR CALLBACK AfxDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CDialog* init = message == WM_INITDIALOG ? reinterpret_cast<CDialog*>(lParam) : nullptr;
-    return RouteDialogMessage(hwnd, message, wParam, lParam, init);
+    // A handler that throws leaves the message to the dialog manager.
+    return AfxCallNoThrowOr<INT_PTR>(FALSE, [&] { return RouteDialogMessage(hwnd, message, wParam, lParam, init); });
 }
 
 INT_PTR CALLBACK AfxPageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CDialog* init = nullptr;
     if (message == WM_INITDIALOG && lParam)
         init = reinterpret_cast<CDialog*>(reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam);
-    return RouteDialogMessage(hwnd, message, wParam, lParam, init);
+    return AfxCallNoThrowOr<INT_PTR>(FALSE, [&] { return RouteDialogMessage(hwnd, message, wParam, lParam, init); });
 }

@@ -1,5 +1,6 @@
 #include "olefactory.h"
 
+#include "nothrow.h"
 #include "olecontrol.h"
 
 namespace {
@@ -96,8 +97,14 @@ HRESULT STDMETHODCALLTYPE COleObjectFactory::CreateInstance(IUnknown* pUnkOuter,
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-    COleControl* object = OnCreateObject();
-    if (!object) return E_OUTOFMEMORY;
+    // Creating the object allocates; a failure is E_OUTOFMEMORY, never an
+    // exception in the caller's frames.
+    COleControl* object = nullptr;
+    const HRESULT created = AfxCallNoThrow([&] {
+        object = OnCreateObject();
+        return object ? S_OK : E_OUTOFMEMORY;
+    });
+    if (FAILED(created)) return created;
     // The new object holds one reference of its own; the query adds the
     // caller's and the release below drops ours, which deletes the object
     // when the query failed.

@@ -1,6 +1,7 @@
 #include "propsheet.h"
 
 #include "afxstate.h"
+#include "nothrow.h"
 
 namespace {
 
@@ -49,8 +50,10 @@ int CALLBACK CPropertySheet::SheetCallback(HWND hwnd, UINT message, LPARAM) {
     if (message == PSCB_INITIALIZED && t_sheetInit) {
         CPropertySheet* sheet = t_sheetInit;
         t_sheetInit = nullptr;
-        sheet->SubclassWindow(hwnd);
-        sheet->OnInitDialog();
+        AfxCallNoThrowOr(FALSE, [&] {
+            sheet->SubclassWindow(hwnd);
+            return sheet->OnInitDialog();
+        });
     }
     return 0;
 }
