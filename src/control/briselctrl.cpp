@@ -1,6 +1,7 @@
 #include "briselctrl.h"
 
-#include <utility>
+#include <algorithm>
+#include <climits>
 
 #include "fw/afxstate.h"
 #include "fw/dialog.h"
@@ -51,12 +52,17 @@ void CBriselCtrl::DoPropExchange(CPropExchange* pPX) {
 void CBriselCtrl::OnResetState() { COleControl::OnResetState(); }
 
 // Paints the top-left 30 x 30 pixels of bitmap 1 stretched to the bounds,
-// never mirrored; any failure paints nothing.
+// never mirrored; any failure paints nothing. The width and height are
+// worked out in 64 bits: bounds that span more than a GDI coordinate can
+// hold (LONG_MIN to LONG_MAX, say) paint nothing rather than overflow into
+// a mirrored picture.
 void CBriselCtrl::OnDraw(HDC hdc, const RECT& rcBounds, const RECT&) {
     if (!hdc) return;
-    RECT rc = rcBounds;
-    if (rc.left > rc.right) std::swap(rc.left, rc.right);
-    if (rc.top > rc.bottom) std::swap(rc.top, rc.bottom);
+    const long long left = std::min<long long>(rcBounds.left, rcBounds.right);
+    const long long top = std::min<long long>(rcBounds.top, rcBounds.bottom);
+    const long long width = std::max<long long>(rcBounds.left, rcBounds.right) - left;
+    const long long height = std::max<long long>(rcBounds.top, rcBounds.bottom) - top;
+    if (width > INT_MAX || height > INT_MAX) return;
 
     // Declared so that they go in this order: screen DC released, bitmap
     // deleted, memory DC deleted (the bitmap is selected out before).
@@ -68,7 +74,8 @@ void CBriselCtrl::OnDraw(HDC hdc, const RECT& rcBounds, const RECT&) {
     memory.reset(::CreateCompatibleDC(screen.get()));
     if (!memory) return;
     unique_select_object selected(memory.get(), bitmap.get());
-    ::StretchBlt(hdc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, memory.get(), 0, 0, 30, 30, SRCCOPY);
+    ::StretchBlt(hdc, static_cast<int>(left), static_cast<int>(top), static_cast<int>(width), static_cast<int>(height),
+                 memory.get(), 0, 0, 30, 30, SRCCOPY);
 }
 
 HRESULT CBriselCtrl::GetClassID(LPCLSID pclsid) {

@@ -5,6 +5,7 @@
 // bitmap's magenta right column and bottom row never appear.
 #include <ole2.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -296,6 +297,18 @@ static void host_once() {
                 ok(px == first, "%d: reversed bounds paint differently", i);
             }
             ++i;
+        }
+        // Bounds wider or taller than a GDI coordinate can hold: nothing is
+        // painted (and nothing mirrored), the call still succeeds.
+        const RECTL huge[] = {{LONG_MIN, LONG_MIN, LONG_MAX, LONG_MAX}, {LONG_MAX, 0, LONG_MIN, h},
+                              {0, LONG_MAX, w, LONG_MIN}, {-2147483000, 0, 1000, h}, {10, 10, -2147483640, 50}};
+        for (const RECTL& b : huge) {
+            Canvas canvas(w, h, 0x123456);
+            const HRESULT hr =
+                view ? view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.dc, &b, nullptr, nullptr, 0)
+                     : E_FAIL;
+            ok(hr == S_OK && canvas.pixels() == Pixels(w * h, 0x123456), "bounds %ld %ld %ld %ld: 0x%08lx, painted",
+               b.left, b.top, b.right, b.bottom, hr);
         }
         // Drawing into a part of a larger surface leaves the rest alone.
         Canvas canvas(w, h, 0x123456);
