@@ -321,7 +321,33 @@ static void test_version_block() {
     }
 }
 
+// The control writes to building-automation devices: it must not tell a
+// browser or script host that it is safe to script or to initialise from
+// untrusted data, neither through IObjectSafety nor through the component
+// categories that stand for it.
+static void test_not_safe_for_scripting() {
+    ocx::Module module;
+    ok(module.Register() == S_OK, "register");
+    const char* categories[] = {"{7DD95801-9882-11CF-9FA9-00AA006C42C4}",   // safe for scripting
+                                "{7DD95802-9882-11CF-9FA9-00AA006C42C4}"};  // safe for initialising
+    for (const char* catid : categories) {
+        ok(!KeyExists(kCls + "\\Implemented Categories\\" + catid), "class claims category %s", catid);
+        ok(!KeyExists(std::string("Component Categories\\") + catid + "\\Brisel"), "category lists the control");
+    }
+    const IID iidObjectSafety = {0xcb5bdc81, 0x93c1, 0x11cf, {0x8f, 0x20, 0x00, 0x80, 0x5f, 0x2c, 0xd0, 0x64}};
+    IUnknown* control = nullptr;
+    ok(CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&control)) ==
+           S_OK && control, "not created");
+    if (control) {
+        void* safety = reinterpret_cast<void*>(1);
+        ok(control->QueryInterface(iidObjectSafety, &safety) == E_NOINTERFACE && !safety, "IObjectSafety answered");
+        control->Release();
+    }
+    CoFreeUnusedLibraries();  // the unload test starts with the module unloaded
+    ok(module.Unregister() == S_OK, "unregister");
+}
+
 static void init() { CoInitialize(nullptr); }
 
 WTEST_MAIN(WTEST(init), WTEST(test_version_block), WTEST(test_register_failures), WTEST(test_unregister_leftovers), WTEST(test_type_library),
-           WTEST(test_exports_bad_arguments), WTEST(test_unload))
+           WTEST(test_exports_bad_arguments), WTEST(test_not_safe_for_scripting), WTEST(test_unload))
