@@ -656,6 +656,117 @@ static void test_apartments() {
     ok(ocx::Module().CanUnloadNow() == S_OK, "objects left in the module");
 }
 
+namespace {
+
+// A container that activates the control in place in a window of its own
+// and, from the notifications it gets while the control deactivates, calls
+// back into the control: asks its class and has it draw.
+struct InPlaceSite final : IOleClientSite, IOleInPlaceSite {
+    HWND window = nullptr;
+    IOleObject* control = nullptr;  // borrowed, for the call-backs
+    std::vector<std::string> events;
+    LONG refs = 0;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+        if (iid == IID_IUnknown || iid == IID_IOleClientSite)
+            *ppv = static_cast<IOleClientSite*>(this);
+        else if (iid == IID_IOleInPlaceSite || iid == IID_IOleWindow)
+            *ppv = static_cast<IOleInPlaceSite*>(this);
+        else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    // IOleClientSite
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** pp) override { return *pp = nullptr, E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** pp) override { return *pp = nullptr, E_NOINTERFACE; }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+    // IOleWindow, IOleInPlaceSite
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* phwnd) override { return *phwnd = window, S_OK; }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return events.push_back("activate"), S_OK; }
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return events.push_back("ui-activate"), S_OK; }
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
+                                               LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
+        *frame = nullptr;
+        *doc = nullptr;
+        SetRect(pos, 0, 0, 90, 60);
+        *clip = *pos;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return CallBack("ui-deactivate"), S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return CallBack("deactivate"), S_OK; }
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+
+    // Records the event, whether the control still knows its class and
+    // whether it still draws its picture.
+    void CallBack(const char* what) {
+        std::string event = what;
+        CLSID clsid = GUID_NULL;
+        if (control && control->GetUserClassID(&clsid) == S_OK && IsEqualCLSID(clsid, ocx::kClsid)) event += " class";
+        Ref<IViewObject> view;
+        if (control && control->QueryInterface(IID_IViewObject, view.put()) == S_OK) {
+            HDC dc = CreateCompatibleDC(nullptr);
+            HBITMAP bitmap = CreateCompatibleBitmap(dc, 30, 30);
+            HGDIOBJ old = SelectObject(dc, bitmap);
+            PatBlt(dc, 0, 0, 30, 30, BLACKNESS);
+            const RECTL bounds = {0, 0, 30, 30};
+            view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
+            int painted = 0;
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 30; ++x) painted += GetPixel(dc, x, y) != 0;
+            if (painted > 0) event += " draws";
+            SelectObject(dc, old);
+            DeleteObject(bitmap);
+            DeleteDC(dc);
+        }
+        events.push_back(event);
+    }
+};
+
+}  // namespace
+
+// The container drops its last reference while the control is UI-active:
+// the control deactivates first, as a whole control, and only then goes; the
+// container's call-backs during deactivation reach a control that still
+// knows its class and draws.
+static void test_release_while_ui_active() {
+    InPlaceSite site;
+    site.window = CreateWindowExA(0, "STATIC", "container", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 150, nullptr,
+                                  nullptr, nullptr, nullptr);
+    IOleObject* ole = nullptr;
+    CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&ole));
+    if (!ok(ole != nullptr && site.window != nullptr, "not created")) return;
+    site.control = ole;
+    ok(ole->SetClientSite(&site) == S_OK, "SetClientSite");
+    RECT pos = {0, 0, 90, 60};
+    ok(ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, site.window, &pos) == S_OK, "UI activation");
+    ok(site.events == std::vector<std::string>({"activate", "ui-activate"}), "activation events %u",
+       (unsigned)site.events.size());
+    HWND child = GetWindow(site.window, GW_CHILD);
+    ok(child != nullptr, "no control window");
+    site.events.clear();
+    ole->Release();  // the last reference
+    std::string seen;
+    for (const auto& e : site.events) seen += e + ";";
+    ok(seen == "ui-deactivate class draws;deactivate class draws;", "teardown events: %s", seen.c_str());
+    ok(site.refs == 0, "site references left: %ld", site.refs);
+    ok(!child || !IsWindow(child), "control window left");
+    DestroyWindow(site.window);
+}
+
 WTEST_MAIN(WTEST(init), WTEST(test_identity), WTEST(test_verbs), WTEST(test_dispatch),
            WTEST(test_connection_points), WTEST(test_persistence_round_trip), WTEST(test_persistence_bad_data),
-           WTEST(test_properties_two_controls), WTEST(test_apartments), WTEST(done))
+           WTEST(test_properties_two_controls), WTEST(test_apartments),
+           WTEST(test_release_while_ui_active), WTEST(done))
