@@ -105,12 +105,12 @@ HRESULT STDMETHODCALLTYPE COleObjectFactory::CreateInstance(IUnknown* pUnkOuter,
         return object ? S_OK : E_OUTOFMEMORY;
     });
     if (FAILED(created)) return created;
-    // The new object holds one reference of its own; the query adds the
-    // caller's and the release below drops ours, which deletes the object
-    // when the query failed.
-    const HRESULT hr = object->ExternalQueryInterface(iid, ppv);
-    object->ExternalRelease();
-    return hr;
+    // The new object holds one reference of its own, which this owner takes
+    // over; the query adds the caller's and the owner drops ours on return,
+    // which deletes the object when the query failed.
+    com_ptr<IUnknown> owner;
+    owner.attach(object->GetControllingUnknown());
+    return object->ExternalQueryInterface(iid, ppv);
 }
 
 HRESULT STDMETHODCALLTYPE COleObjectFactory::LockServer(BOOL fLock) {
