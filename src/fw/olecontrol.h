@@ -47,7 +47,8 @@ public:
 
 private:
     GUID m_libid;
-    LONG m_cRef = 0;
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    LONG m_cRef = 0;  // changed with interlocked operations
     LCID m_lcid = 0;
     com_ptr<ITypeLib> m_pTypeLib;
 };
@@ -116,7 +117,10 @@ private:
     friend LRESULT CALLBACK AfxControlWndProc(HWND, UINT, WPARAM, LPARAM);
 
     void OnFinalRelease();
-    BOOL ExchangeWith(CPropExchange* pPX);
+    // DoPropExchange: S_OK, failure when the exchange failed, E_OUTOFMEMORY
+    // (or E_UNEXPECTED) when it threw.
+    HRESULT ExchangeWith(CPropExchange* pPX, HRESULT failure);
+    HRESULT LookUpTypeInfo(LCID lcid, REFGUID guid, ITypeInfo** ppTypeInfo);
     HRESULT LoadFromStream(IStream* pStream);
     HRESULT SaveToStream(IStream* pStream);
     void SetModifiedFlag(BOOL bModified = TRUE) { m_bModified = bModified; }

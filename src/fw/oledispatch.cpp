@@ -7,20 +7,49 @@ using namespace olecontrol_detail;
 // ---------------------------------------------------------------------------
 // Type library cache
 
-void CTypeLibCache::Lock() { ++m_cRef; }
+// Objects of every apartment share a cache: the count changes atomically,
+// the library is read and replaced under the lock, and a library that goes
+// is released after the lock is left.
+
+namespace {
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(&m_lock); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    SRWLOCK& m_lock;
+};
+}  // namespace
+
+void CTypeLibCache::Lock() { InterlockedIncrement(&m_cRef); }
 
 void CTypeLibCache::Unlock() {
-    if (m_cRef > 0 && --m_cRef == 0) m_pTypeLib.reset();
+    com_ptr<ITypeLib> released;
+    ExclusiveLock lock(m_lock);
+    for (;;) {
+        const LONG old = InterlockedCompareExchange(&m_cRef, 0, 0);
+        if (old <= 0) return;  // unbalanced: never below zero
+        if (InterlockedCompareExchange(&m_cRef, old - 1, old) != old) continue;
+        if (old == 1) released = std::move(m_pTypeLib);
+        return;
+    }
 }
 
 BOOL CTypeLibCache::Lookup(LCID lcid, ITypeLib** ppTypeLib) {
+    ExclusiveLock lock(m_lock);
     if (!m_pTypeLib || m_lcid != lcid) return FALSE;
     m_pTypeLib.copy_to(ppTypeLib);
     return TRUE;
 }
 
 void CTypeLibCache::Cache(LCID lcid, ITypeLib* pTypeLib) {
-    if (m_cRef == 0 || !pTypeLib) return;  // nobody would release it
+    com_ptr<ITypeLib> replaced;
+    ExclusiveLock lock(m_lock);
+    if (InterlockedCompareExchange(&m_cRef, 0, 0) == 0 || !pTypeLib) return;  // nobody would release it
+    replaced = std::move(m_pTypeLib);
     m_pTypeLib.reset(pTypeLib);
     m_lcid = lcid;
 }
@@ -29,12 +58,15 @@ CTypeLibCache* AfxGetTypeLibCache(const GUID* pTypeLibID) {
     // Never destroyed: a library still cached when the process ends is left
     // to the process's end rather than released into an unloaded oleaut32.
     static std::vector<CTypeLibCache*>* caches = new std::vector<CTypeLibCache*>;
+    static SRWLOCK cachesLock = SRWLOCK_INIT;
     if (!pTypeLibID) return nullptr;
+    ExclusiveLock lock(cachesLock);
     for (CTypeLibCache* cache : *caches) {
         if (IsEqualGUID(cache->GetLibID(), *pTypeLibID)) return cache;
     }
-    caches->push_back(new CTypeLibCache(*pTypeLibID));
-    return caches->back();
+    std::unique_ptr<CTypeLibCache> cache(new CTypeLibCache(*pTypeLibID));
+    caches->push_back(cache.get());
+    return cache.release();
 }
 
 // ---------------------------------------------------------------------------
@@ -48,6 +80,11 @@ HRESULT COleControl::GetTypeLib(LCID, LPTYPELIB* ppTypeLib) {
 HRESULT COleControl::GetTypeInfoOfGuid(LCID lcid, REFGUID guid, ITypeInfo** ppTypeInfo) {
     if (!ppTypeInfo) return E_POINTER;
     *ppTypeInfo = nullptr;
+    // The cache and the module's path allocate.
+    return AfxCallNoThrow([&] { return LookUpTypeInfo(lcid, guid, ppTypeInfo); });
+}
+
+HRESULT COleControl::LookUpTypeInfo(LCID lcid, REFGUID guid, ITypeInfo** ppTypeInfo) {
     CTypeLibCache* cache = GetTypeLibCache();
     if (cache && !m_pLockedCache) {
         cache->Lock();
@@ -80,8 +117,10 @@ HRESULT COleControl::Invoke(DISPID dispid, WORD wFlags, DISPPARAMS* pDispParams,
     if (pDispParams->cArgs != 0) return DISP_E_BADPARAMCOUNT;
     if (pVarResult) VariantInit(pVarResult);
     KeepAlive alive(this);
-    (this->*(entry->pfn))();
-    return S_OK;
+    return AfxCallNoThrow([&] {
+        (this->*(entry->pfn))();
+        return S_OK;
+    });
 }
 
 // ---------------------------------------------------------------------------
