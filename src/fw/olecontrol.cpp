@@ -63,6 +63,10 @@ void COleControl::OnFinalRelease() {
     // Calls that the container makes into the object while it is torn down
     // must not bring the count to zero a second time.
     m_dwRef = 1;
+    // In-place deactivation tells the container, which may call back: that
+    // happens here, while the derived control still exists, not in the base
+    // destructor after it has gone.
+    AfxCallNoThrow([this] { return InPlaceDeactivate(); });
     delete this;
 }
 
