@@ -3,6 +3,7 @@
 // enumerator of the module's objects. Not for use outside src/fw.
 #pragma once
 
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "afxstate.h"
+#include "nothrow.h"
 #include "olecontrol.h"
 
 // Every entry of an interface part runs with the module's own state current
@@ -27,6 +29,21 @@ extern const char kWindowClass[];
 // 100 x 50 pixels at 96 dots per inch, in HIMETRIC.
 constexpr LONG kDefaultExtentX = 2646;
 constexpr LONG kDefaultExtentY = 1323;
+
+// The largest extent the control takes, from a container or saved data:
+// 10 m, more than the largest window (32767 pixels at 96 dots per inch is
+// 866 950 HIMETRIC). Negative extents are refused as well.
+constexpr LONG kMaxExtent = 1000000;
+inline bool IsSaneExtent(const SIZEL& size) {
+    return size.cx >= 0 && size.cy >= 0 && size.cx <= kMaxExtent && size.cy <= kMaxExtent;
+}
+
+// The width or height from one edge to the other, worked out in 64 bits:
+// 0 for reversed edges, at most what a window size can hold.
+inline int Span(LONG from, LONG to) {
+    const long long span = static_cast<long long>(to) - from;
+    return span <= 0 ? 0 : span > INT_MAX ? INT_MAX : static_cast<int>(span);
+}
 
 // Keeps an object alive across a call that may make its container release it.
 class KeepAlive {

@@ -9,10 +9,13 @@ using namespace olecontrol_detail;
 STDMETHODIMP COleControl::XConnPtContainer::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
     METHOD_PROLOGUE;
     if (!ppEnum) return E_POINTER;
-    auto points = std::make_shared<CEnumConnPts::List>();
-    if (pThis->m_piidEvents) points->push_back(com_share<IConnectionPoint>(&pThis->m_xEventConnPt));
-    *ppEnum = new (std::nothrow) CEnumConnPts(IID_IEnumConnectionPoints, std::move(points));
-    return *ppEnum ? S_OK : E_OUTOFMEMORY;
+    *ppEnum = nullptr;
+    return AfxCallNoThrow([&] {
+        auto points = std::make_shared<CEnumConnPts::List>();
+        if (pThis->m_piidEvents) points->push_back(com_share<IConnectionPoint>(&pThis->m_xEventConnPt));
+        *ppEnum = new (std::nothrow) CEnumConnPts(IID_IEnumConnectionPoints, std::move(points));
+        return *ppEnum ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 STDMETHODIMP COleControl::XConnPtContainer::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
@@ -49,10 +52,15 @@ STDMETHODIMP COleControl::XEventConnPt::Advise(IUnknown* pUnkSink, DWORD* pdwCoo
         (try_query(pUnkSink, *pThis->m_piidEvents, sink) != S_OK && try_query(pUnkSink, IID_IDispatch, sink) != S_OK) ||
         !sink)
         return CONNECT_E_CANNOTCONNECT;
-    const DWORD cookie = pThis->m_dwNextCookie++;
-    pThis->m_eventSinks[cookie] = std::move(sink);
-    *pdwCookie = cookie;
-    return S_OK;
+    // The map allocates; when it cannot, the sink's reference goes with
+    // `sink` and the cookie is not used.
+    return AfxCallNoThrow([&] {
+        const DWORD cookie = pThis->m_dwNextCookie;
+        pThis->m_eventSinks[cookie] = std::move(sink);
+        ++pThis->m_dwNextCookie;
+        *pdwCookie = cookie;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP COleControl::XEventConnPt::Unadvise(DWORD dwCookie) {

@@ -13,34 +13,39 @@ const char kWindowClass[] = "FwOleControl";
 
 LRESULT CALLBACK AfxControlWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        if (auto* control = static_cast<COleControl*>(create->lpCreateParams)) control->AttachPermanent(hwnd);
-    }
-    // Only controls are registered for windows of this class.
-    auto* control = static_cast<COleControl*>(CWnd::FromHandlePermanent(hwnd));
-    if (control) {
+    // Registering the window allocates, handlers may: an exception leaves
+    // the message to the default procedure.
+    LRESULT result = 0;
+    const bool handled = AfxCallNoThrowOr(false, [&] {
+        if (message == WM_NCCREATE) {
+            auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+            if (auto* control = static_cast<COleControl*>(create->lpCreateParams)) control->AttachPermanent(hwnd);
+        }
+        // Only controls are registered for windows of this class.
+        auto* control = static_cast<COleControl*>(CWnd::FromHandlePermanent(hwnd));
+        if (!control) return false;
         switch (message) {
         case WM_PAINT:
             control->OnPaint();
-            return 0;
+            return true;
         case WM_ERASEBKGND:
-            return 1;  // the picture covers the window
+            result = 1;  // the picture covers the window
+            return true;
         case WM_LBUTTONDOWN:
             if (!control->m_bUIActive) {
                 KeepAlive alive(control);
                 control->InPlaceActivate(TRUE);
             }
-            break;
+            return false;
         case WM_NCDESTROY:
             control->DetachPermanent();
             control->m_hWnd = nullptr;
-            break;
+            return false;
         default:
-            break;
+            return false;
         }
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    });
+    return handled ? result : DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 void COleControl::UnregisterWindowClass() {
@@ -89,7 +94,7 @@ HRESULT COleControl::InPlaceActivate(BOOL bUIActivate) {
                 RegisterClassA(&wc);
             }
             HWND hwnd = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, pos.left,
-                                        pos.top, pos.right - pos.left, pos.bottom - pos.top, parent, nullptr,
+                                        pos.top, Span(pos.left, pos.right), Span(pos.top, pos.bottom), parent, nullptr,
                                         instance, this);
             if (!hwnd) hr = E_FAIL;
         }
@@ -149,8 +154,8 @@ HRESULT COleControl::SetObjectRects(LPCRECT lprcPosRect, LPCRECT) {
     if (!lprcPosRect) return E_INVALIDARG;
     m_rcPos = *lprcPosRect;
     if (m_hWnd)
-        MoveWindow(m_hWnd, m_rcPos.left, m_rcPos.top, m_rcPos.right - m_rcPos.left, m_rcPos.bottom - m_rcPos.top,
-                   TRUE);
+        MoveWindow(m_hWnd, m_rcPos.left, m_rcPos.top, Span(m_rcPos.left, m_rcPos.right),
+                   Span(m_rcPos.top, m_rcPos.bottom), TRUE);
     return S_OK;
 }
 

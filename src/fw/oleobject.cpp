@@ -101,7 +101,8 @@ STDMETHODIMP COleControl::XOleObject::DoVerb(LONG iVerb, LPMSG lpmsg, IOleClient
                                              HWND hwndParent, LPCRECT lprcPosRect) {
     METHOD_PROLOGUE;
     KeepAlive alive(pThis);
-    return pThis->DoVerb(iVerb, lpmsg, pActiveSite, hwndParent, lprcPosRect);
+    // The Properties verb builds and runs the sheet: it allocates.
+    return AfxCallNoThrow([&] { return pThis->DoVerb(iVerb, lpmsg, pActiveSite, hwndParent, lprcPosRect); });
 }
 
 STDMETHODIMP COleControl::XOleObject::EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) {
@@ -110,9 +111,12 @@ STDMETHODIMP COleControl::XOleObject::EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) {
         {OLEIVERB_PROPERTIES, const_cast<LPOLESTR>(kPropertiesVerb), MF_STRING | MF_ENABLED,
          OLEVERBATTRIB_ONCONTAINERMENU},
     };
-    auto verbs = std::make_shared<CEnumVerbs::List>(std::begin(kVerbs), std::end(kVerbs));
-    *ppEnumOleVerb = new (std::nothrow) CEnumVerbs(IID_IEnumOLEVERB, std::move(verbs));
-    return *ppEnumOleVerb ? S_OK : E_OUTOFMEMORY;
+    *ppEnumOleVerb = nullptr;
+    return AfxCallNoThrow([&] {
+        auto verbs = std::make_shared<CEnumVerbs::List>(std::begin(kVerbs), std::end(kVerbs));
+        *ppEnumOleVerb = new (std::nothrow) CEnumVerbs(IID_IEnumOLEVERB, std::move(verbs));
+        return *ppEnumOleVerb ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 STDMETHODIMP COleControl::XOleObject::Update() { return S_OK; }
@@ -133,6 +137,7 @@ STDMETHODIMP COleControl::XOleObject::SetExtent(DWORD dwDrawAspect, SIZEL* psize
     METHOD_PROLOGUE;
     if (!psizel) return E_INVALIDARG;
     if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!IsSaneExtent(*psizel)) return E_INVALIDARG;
     if (psizel->cx != pThis->m_extent.cx || psizel->cy != pThis->m_extent.cy) {
         pThis->m_extent = *psizel;
         pThis->SetModifiedFlag();
@@ -169,7 +174,12 @@ STDMETHODIMP COleControl::XOleObject::EnumAdvise(IEnumSTATDATA** ppenumAdvise) {
     METHOD_PROLOGUE;
     if (!ppenumAdvise) return E_POINTER;
     *ppenumAdvise = nullptr;
-    if (!pThis->m_pOleAdviseHolder) return S_OK;
+    // Nobody advised yet: the holder that Advise would make lists nobody,
+    // which is a valid, empty enumerator (never S_OK with none).
+    if (!pThis->m_pOleAdviseHolder) {
+        const HRESULT hr = CreateOleAdviseHolder(pThis->m_pOleAdviseHolder.put());
+        if (FAILED(hr)) return hr;
+    }
     return pThis->m_pOleAdviseHolder->EnumAdvise(ppenumAdvise);
 }
 

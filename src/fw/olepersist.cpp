@@ -25,6 +25,8 @@ public:
 void COleControl::DoPropExchange(CPropExchange* pPX) {
     PX_Long(pPX, "_ExtentX", m_extent.cx, kDefaultExtentX);
     PX_Long(pPX, "_ExtentY", m_extent.cy, kDefaultExtentY);
+    // Saved data with a negative or absurd extent is bad data.
+    if (pPX->IsLoading() && !IsSaneExtent(m_extent)) pPX->SetFailed();
 }
 
 void COleControl::OnResetState() {
@@ -32,18 +34,21 @@ void COleControl::OnResetState() {
     DoPropExchange(&px);
 }
 
-BOOL COleControl::ExchangeWith(CPropExchange* pPX) {
-    DoPropExchange(pPX);
-    return !pPX->Failed();
+HRESULT COleControl::ExchangeWith(CPropExchange* pPX, HRESULT failure) {
+    return AfxCallNoThrow([&] {
+        DoPropExchange(pPX);
+        return pPX->Failed() ? failure : S_OK;
+    });
 }
 
 HRESULT COleControl::LoadFromStream(IStream* pStream) {
     if (!pStream) return E_POINTER;
     CStreamPropExchange px(pStream, TRUE);
-    if (!ExchangeWith(&px)) {
+    const HRESULT hr = ExchangeWith(&px, E_FAIL);
+    if (FAILED(hr)) {
         // Bad or short data: the control starts afresh rather than half loaded.
         OnResetState();
-        return E_FAIL;
+        return hr;
     }
     m_bModified = FALSE;
     if (m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
@@ -53,7 +58,7 @@ HRESULT COleControl::LoadFromStream(IStream* pStream) {
 HRESULT COleControl::SaveToStream(IStream* pStream) {
     if (!pStream) return E_POINTER;
     CStreamPropExchange px(pStream, FALSE);
-    return ExchangeWith(&px) ? S_OK : STG_E_WRITEFAULT;
+    return ExchangeWith(&px, STG_E_WRITEFAULT);
 }
 
 // ---------------------------------------------------------------------------
@@ -86,7 +91,8 @@ STDMETHODIMP COleControl::XPersistStreamInit::GetSizeMax(ULARGE_INTEGER* pCbSize
     METHOD_PROLOGUE;
     if (!pCbSize) return E_POINTER;
     CCountPropExchange px;
-    pThis->DoPropExchange(&px);
+    const HRESULT hr = pThis->ExchangeWith(&px, E_FAIL);
+    if (FAILED(hr)) return hr;
     pCbSize->QuadPart = PX_StreamSize(px.m_count);
     return S_OK;
 }
@@ -112,9 +118,10 @@ STDMETHODIMP COleControl::XPersistPropertyBag::Load(IPropertyBag* pPropBag, IErr
     METHOD_PROLOGUE;
     if (!pPropBag) return E_POINTER;
     CPropBagPropExchange px(pPropBag, pErrorLog, TRUE);
-    if (!pThis->ExchangeWith(&px)) {
+    const HRESULT hr = pThis->ExchangeWith(&px, E_FAIL);
+    if (FAILED(hr)) {
         pThis->OnResetState();
-        return E_FAIL;
+        return hr;
     }
     pThis->m_bModified = FALSE;
     return S_OK;
@@ -124,7 +131,8 @@ STDMETHODIMP COleControl::XPersistPropertyBag::Save(IPropertyBag* pPropBag, BOOL
     METHOD_PROLOGUE;
     if (!pPropBag) return E_POINTER;
     CPropBagPropExchange px(pPropBag, nullptr, FALSE);
-    if (!pThis->ExchangeWith(&px)) return E_FAIL;
+    const HRESULT hr = pThis->ExchangeWith(&px, E_FAIL);
+    if (FAILED(hr)) return hr;
     if (fClearDirty) pThis->m_bModified = FALSE;
     return S_OK;
 }

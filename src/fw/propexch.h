@@ -26,6 +26,8 @@ public:
 
     // TRUE once any exchange failed (bad or short data, a failed write).
     BOOL Failed() const { return m_bFailed; }
+    // Loading: the data held a value the control cannot use.
+    void SetFailed() { m_bFailed = TRUE; }
 
 protected:
     explicit CPropExchange(BOOL bLoading) : m_bLoading(bLoading) {}

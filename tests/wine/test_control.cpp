@@ -6,6 +6,7 @@
 #include <olectl.h>
 #include <prsht.h>
 
+#include <climits>
 #include <cstring>
 #include <map>
 #include <string>
@@ -226,6 +227,12 @@ static void test_verbs() {
         const HRESULT hr = ole->DoVerb(row.verb, nullptr, nullptr, 0, nullptr, nullptr);
         ok(hr == row.expected, "verb %ld: 0x%08lx", row.verb, hr);
     }
+    // Nobody has advised: an empty enumerator, not S_OK with none.
+    com_ptr<IEnumSTATDATA> advises;
+    ok(ole->EnumAdvise(advises.put()) == S_OK && advises, "EnumAdvise without an advise");
+    STATDATA data = {};
+    ULONG got = 7;
+    ok(advises && advises->Next(1, &data, &got) == S_FALSE && got == 0, "advises listed: %lu", got);
     ok(ole->Close(OLECLOSE_NOSAVE) == S_OK, "Close");
 }
 
@@ -427,6 +434,13 @@ static void test_persistence_bad_data() {
         {"extent cut short", {0, 0, 1, 0, 1, 2, 3, 4, 5}, E_FAIL, fresh},
         {"version 2.0", v2, S_OK, converted},
         {"trailing bytes", {0, 0, 1, 0, 0x88, 0x13, 0, 0, 0xb8, 0x0b, 0, 0, 9, 9}, S_OK, converted},
+        // Extents below 0 or beyond 1 000 000 HIMETRIC (10 m) are bad data.
+        {"negative width", {0, 0, 1, 0, 0xff, 0xff, 0xff, 0xff, 0xb8, 0x0b, 0, 0}, E_FAIL, fresh},
+        {"width LONG_MIN", {0, 0, 1, 0, 0, 0, 0, 0x80, 0xb8, 0x0b, 0, 0}, E_FAIL, fresh},
+        {"absurd height", {0, 0, 1, 0, 0x88, 0x13, 0, 0, 0x41, 0x42, 0x0f, 0}, E_FAIL, fresh},
+        {"height 10 m", {0, 0, 1, 0, 0x88, 0x13, 0, 0, 0x40, 0x42, 0x0f, 0}, S_OK,
+         {0, 0, 1, 0, 0x88, 0x13, 0, 0, 0x40, 0x42, 0x0f, 0}},
+        {"zero extent", {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}, S_OK, {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     };
     for (const Row& row : rows) {
         pa->InitNew();
@@ -455,6 +469,40 @@ static void test_persistence_bad_data() {
     VariantClear(&text);
     ok(pb->Load(&bad, nullptr) == E_FAIL, "bag with a bad version");
     ok(pb->Load(nullptr, nullptr) == E_POINTER, "null bag");
+
+    // The same limits for a bag and for a container's SetExtent, which
+    // keeps the extent it had.
+    com_ptr<IOleObject> ole;
+    a->QueryInterface(IID_IOleObject, ole.put_void());
+    const struct {
+        LONG cx, cy;
+        bool taken;
+    } sizes[] = {{-1, 3000, false},      {5000, -1, false},          {LONG_MIN, LONG_MIN, false},
+                 {1000001, 10, false},   {10, LONG_MAX, false},      {0, 0, true},
+                 {1000000, 1000000, true}, {5000, 3000, true}};
+    for (const auto& size : sizes) {
+        pa->InitNew();
+        Bag sized;
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_I4;
+        v.lVal = size.cx;
+        sized.Write(L"_ExtentX", &v);
+        v.lVal = size.cy;
+        sized.Write(L"_ExtentY", &v);
+        ok(pb->Load(&sized, nullptr) == (size.taken ? S_OK : E_FAIL), "bag %ld x %ld", size.cx, size.cy);
+        SIZEL got = {};
+        ole->GetExtent(DVASPECT_CONTENT, &got);
+        ok(size.taken ? got.cx == size.cx && got.cy == size.cy : SaveStream(a.get()) == fresh,
+           "bag %ld x %ld: extent %ld x %ld", size.cx, size.cy, got.cx, got.cy);
+        pa->InitNew();
+        SIZEL asked = {size.cx, size.cy};
+        ok(ole->SetExtent(DVASPECT_CONTENT, &asked) == (size.taken ? S_OK : E_INVALIDARG), "SetExtent %ld x %ld",
+           size.cx, size.cy);
+        ole->GetExtent(DVASPECT_CONTENT, &got);
+        ok(size.taken ? got.cx == size.cx && got.cy == size.cy : got.cx == 2646 && got.cy == 1323,
+           "SetExtent %ld x %ld: extent %ld x %ld", size.cx, size.cy, got.cx, got.cy);
+    }
 }
 
 // Properties on the second of two controls works with the second
