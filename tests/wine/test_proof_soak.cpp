@@ -47,11 +47,7 @@ constexpr int kWarmupCycles = 2;
 
 // Node contents that change from cycle to cycle, codes the boxes can show.
 void Scramble(simnode::Node& node, unsigned seed) {
-    for (auto& item : node.items)
-        for (auto& b : item.second) {
-            seed = seed * 1103515245u + 12345u;
-            b = static_cast<std::uint8_t>(seed >> 16);
-        }
+    driver::FillJunk(node, seed);
     for (long record : {21L, 22L})
         for (int block : {1, 15}) {
             node.Item(record)[block + 10] &= 3;

@@ -49,11 +49,11 @@ eq "second registration" "$(w reg query "$CLS" /s)" "$before"
 for case in "registered" "node already gone" "already unregistered"; do
   case $case in
     "node already gone") w regsvr32 /s "$ocx"; w reg delete "$CLS\\Node" /f >/dev/null
-                         check "$case: Node deleted" bash -c "! '$WINE_RUN' reg query '$CLS\\Node' >/dev/null 2>&1" ;;
+                         check "$case: Node deleted" key_absent "$CLS\\Node" ;;
   esac
   check "$case: unregistered" w regsvr32 /s /u "$ocx"
   for key in "$CLS\\Node" "$CLS" "$PROGID" "$TLB" 'HKCR\Interface\{5CF820CA-7C80-4EEF-A37F-2EB289208B6F}'; do
-    check "$case: $key gone" bash -c "! '$WINE_RUN' reg query '$key' >/dev/null 2>&1"
+    check "$case: $key gone" key_absent "$key"
   done
 done
 
