@@ -69,6 +69,10 @@ done
 . scripts/wine-env.sh
 brisel_build_win32 || echo "win32 build failed"
 if brisel_start_xvfb && brisel_init_prefix; then
+  # Say so plainly when Wine cannot run a program at all (every program
+  # below then fails).
+  hello=$(wine cmd.exe /c echo ready 2>&1 </dev/null | tr -d '\r')
+  [ "$hello" = ready ] || echo "wine cannot run Windows programs here: $(echo "$hello" | head -n 1)"
   ctest --test-dir build/win32 -V --timeout 600 >build/win32/ctest.log 2>&1
 else
   echo "no Xvfb or Wine prefix" >build/win32/ctest.log

@@ -1,7 +1,7 @@
 // Whatever a user types into any of the nine editable edits of any of the
-// four pages, Write stores exactly what the encodings make of the text and
-// every other byte goes back as read. A few rows are pinned to literal bytes
-// so that the encoders themselves are held to account here too.
+// four pages, Write stores exactly what the node's layout makes of the text
+// (worked out independently of the module in proofkit.cpp) and every other
+// byte goes back as read. A few rows are pinned to literal bytes as well.
 #include <string>
 #include <vector>
 
@@ -60,7 +60,7 @@ std::vector<std::string> Inputs(size_t limit, int channel) {
 }  // namespace
 
 // Every input in every editable edit of every page, checked against the
-// encodings over the bytes read just before the write.
+// node's layout applied to the bytes read just before the write.
 static void test_every_input_in_every_edit() {
     Rig rig;
     if (!ok(rig.Open(), "no sheet")) return;
