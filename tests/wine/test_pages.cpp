@@ -328,7 +328,7 @@ static void test_host_failing_everything() {
         const size_t mark = rig.node.log.size();
         const auto ticked = [&] {
             for (size_t i = mark; i < rig.node.log.size(); ++i)
-                if (rig.node.log[i].op == simnode::Call::Read && rig.node.log[i].index == ch.level) return true;
+                if (rig.node.log[i].op == simnode::Call::Read) return true;
             return false;
         };
         ok(wtest::pump_until(ticked, 20000), "ch %d: no tick", ch.channel);
@@ -433,6 +433,7 @@ static void test_bad_input_in_edits() {
 static void test_real_timer_keeps_ticking_when_hidden() {
     const ChannelRow& ch = kChannels[0];
     Rig rig;
+    const DWORD start = GetTickCount();  // before the page and its timer exist
     ShowChannel(rig, ch.channel);
     rig.Select(3);
     const auto levelReads = [&] {
@@ -440,14 +441,13 @@ static void test_real_timer_keeps_ticking_when_hidden() {
         for (const auto& c : rig.node.log) n += c.op == simnode::Call::Read && c.index == ch.level;
         return n;
     };
-    // Two ticks, however busy the machine; not faster than every 2 s less
-    // the time between the page's showing and `before`.
+    // Two more ticks, however busy the machine, and not sooner than two
+    // periods after the timer was set (a busy machine only delays them).
     const int before = levelReads();
-    const DWORD start = GetTickCount();
     wtest::pump_until([&] { return levelReads() - before >= 2; }, 30000);
     const DWORD took = GetTickCount() - start;
     ok(levelReads() - before >= 2, "hidden page ticked %d times in %lu ms", levelReads() - before, took);
-    ok(took >= 3000, "two ticks within %lu ms", took);
+    ok(took >= 3500, "two ticks within %lu ms of showing the page", took);
 }
 
 WTEST_MAIN(WTEST(test_tabs_and_unshown_pages), WTEST(test_first_showing_reads),
