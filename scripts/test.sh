@@ -78,19 +78,28 @@ else
   echo "no Xvfb or Wine prefix" >build/win32/ctest.log
 fi
 grep -E '^ *[0-9]+/[0-9]+ Test +#|^[0-9]+: .*(Test failed|FAIL)' build/win32/ctest.log
-for name in "${wine_programs[@]}"; do
+# Programs CTest ran that the list above does not know are counted too, and
+# fail until the list names them.
+ran=$(sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) .*/\1/p' build/win32/ctest.log)
+unlisted=()
+for name in $ran; do
+  [[ " ${wine_programs[*]} " == *" $name "* ]] || unlisted+=("$name")
+done
+for name in "${wine_programs[@]}" "${unlisted[@]}"; do
   result=$(grep -E "^ *[0-9]+/[0-9]+ Test +#[0-9]+: $name \." build/win32/ctest.log | tail -n 1)
   if [ -z "$result" ]; then tally wine "$name" 0 1 0 "did not run"; continue; fi
   number=$(echo "$result" | sed -E 's/^ *[0-9]+\/[0-9]+ Test +#([0-9]+):.*/\1/')
   status=$(echo "$result" | sed -E 's/.* \.+ *(\**[A-Za-z][^0-9]*[A-Za-z]) +[0-9.]+ sec.*/\1/')
   counts=$(grep -E "^$number: checks: [0-9]+ passed, [0-9]+ failed" build/win32/ctest.log | tail -n 1)
   if [ -z "$counts" ]; then
-    tally wine "$name" 0 1 0 "${status#\*\*\*}, no checks reported"
+    tally wine "$name" 0 1 0 "${status#\*\*\*}: ended without reporting its checks (crash, time-out or early exit)"
     continue
   fi
   p=$(echo "$counts" | sed -E 's/.*checks: ([0-9]+) passed.*/\1/')
   f=$(echo "$counts" | sed -E 's/.* ([0-9]+) failed.*/\1/')
-  if [ "$status" != "Passed" ] && [ "$f" -eq 0 ]; then
+  if [[ " ${unlisted[*]} " == *" $name "* ]]; then
+    tally wine "$name" "$p" "$((f + 1))" 0 "not in scripts/test.sh's list of programs"
+  elif [ "$status" != "Passed" ] && [ "$f" -eq 0 ]; then
     tally wine "$name" "$p" 1 0 "${status#\*\*\*}"
   else
     tally wine "$name" "$p" "$f" 0
@@ -109,6 +118,6 @@ done
 
 echo
 printf '%s\n' "${summary[@]}"
-for p in "${problems[@]}"; do echo "FAILED TO FINISH: $p"; done
+for p in "${problems[@]}"; do echo "PROBLEM: $p"; done
 echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
