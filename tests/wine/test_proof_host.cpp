@@ -175,7 +175,7 @@ static void test_interfaces_change_between_sheets() {
         rig.node.log.clear();
         if (!ok(rig.Open(), "%d: no sheet", i)) continue;
         if (!reader && !writer) ++boxes;
-        wtest::pump_until([&] { return rig.watch.boxes.size() >= boxes; }, 1000);
+        wtest::pump_until([&] { return rig.watch.boxes.size() >= boxes; }, 20000);
         for (int channel = 1; channel <= 4; ++channel) {
             rig.Select(channel);
             HWND page = rig.Page(channel);

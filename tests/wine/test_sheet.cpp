@@ -60,7 +60,7 @@ static void test_interfaces_and_warning() {
         } else {
             ok(rig.Open(), "%d: no sheet", i);
         }
-        wtest::pump_until([&] { return rig.watch.boxes.size() >= row.boxes; }, 1000);
+        wtest::pump_until([&] { return rig.watch.boxes.size() >= row.boxes; }, 20000);
         wtest::pump(100);
         ok(rig.watch.boxes.size() == row.boxes, "%d: %u boxes", i, (unsigned)rig.watch.boxes.size());
         if (!rig.watch.boxes.empty()) {
