@@ -10,9 +10,10 @@
 // at the end the module must agree to unload and go.
 //
 // BRISEL_SOAK_CYCLES sets the number of sheets (default: the warm-up and
-// the fewest cycles that can be judged, below; scripts/soak.sh runs 200), BRISEL_SOAK_PUMP_MS the real time each cycle runs its message
-// loop with the sheet open (default 50 ms), BRISEL_SOAK_VERBOSE=1 prints the
-// figures of every cycle.
+// the fewest cycles that can be judged, below; scripts/soak.sh runs 200),
+// BRISEL_SOAK_PUMP_MS the real time each cycle runs its message loop with
+// the sheet open (default 50 ms), BRISEL_SOAK_VERBOSE=1 prints the figures
+// of every cycle.
 #include <cstdlib>
 #include <string>
 
