@@ -5,9 +5,9 @@
 # then a short fuzzing run.
 #
 # Every suite runs even when an earlier one fails. The closing line counts
-# checks, not programs: GoogleTest cases, and the ok() checks each Wine test
-# program reports in its "checks: N passed, N failed" line. Skipped cases are
-# counted apart. A program that is expected but did not run, crashed, timed
+# checks, not programs: GoogleTest cases, the ok() checks each Wine test
+# program reports in its "checks: N passed, N failed" line, and one each for
+# the two builds and the fuzz targets. Skipped cases are counted apart. A program that is expected but did not run, crashed, timed
 # out or ended without reporting counts as one failed check and is named.
 # The exit status is 0 only when nothing failed.
 set -uo pipefail
@@ -42,8 +42,13 @@ jobs=$(nproc)
 
 # ---- Native: GoogleTest programs run directly, their own summary counted.
 mkdir -p build/native
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
-  cmake --build build/native -j"$jobs" || echo "native build failed"
+# A failed build fails the run: the programs left from an earlier build
+# would otherwise test old code.
+if cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null && cmake --build build/native -j"$jobs"; then
+  tally build native 1 0 0
+else
+  tally build native 0 1 0 "build failed"
+fi
 for prog in "${native_programs[@]}"; do
   name=$(basename "$prog"); exe=build/native/$prog; log=build/native/$name.log
   if [ ! -x "$exe" ]; then tally native "$name" 0 1 0 "not built"; continue; fi
@@ -59,6 +64,8 @@ for prog in "${native_programs[@]}"; do
     tally native "$name" "${p:-0}" "$(( ${f:-0} + 1 ))" "${s:-0}" "$problem"
   elif [ "$rc" -ne 0 ] && [ "${f:-0}" -eq 0 ]; then
     tally native "$name" "${p:-0}" 1 "${s:-0}" "exit $rc"
+  elif [ "${p:-0}" -eq 0 ] && [ "${f:-0}" -eq 0 ]; then
+    tally native "$name" 0 1 "${s:-0}" "ran no test case"
   else
     tally native "$name" "${p:-0}" "${f:-0}" "${s:-0}"
   fi
@@ -67,7 +74,7 @@ done
 # ---- Wine: CTest runs each program with its time limit; the log keeps what
 # every program printed, prefixed with its test number.
 . scripts/wine-env.sh
-brisel_build_win32 || echo "win32 build failed"
+if brisel_build_win32; then tally build win32 1 0 0; else tally build win32 0 1 0 "build failed"; fi
 if brisel_start_xvfb && brisel_init_prefix; then
   # Say so plainly when Wine cannot run a program at all (every program
   # below then fails).
@@ -97,7 +104,9 @@ for name in "${wine_programs[@]}" "${unlisted[@]}"; do
   fi
   p=$(echo "$counts" | sed -E 's/.*checks: ([0-9]+) passed.*/\1/')
   f=$(echo "$counts" | sed -E 's/.* ([0-9]+) failed.*/\1/')
-  if [[ " ${unlisted[*]} " == *" $name "* ]]; then
+  if [ "$p" -eq 0 ] && [ "$f" -eq 0 ]; then
+    tally wine "$name" 0 1 0 "reported no checks at all"
+  elif [[ " ${unlisted[*]} " == *" $name "* ]]; then
     tally wine "$name" "$p" "$((f + 1))" 0 "not in scripts/test.sh's list of programs"
   elif [ "$status" != "Passed" ] && [ "$f" -eq 0 ]; then
     tally wine "$name" "$p" 1 0 "${status#\*\*\*}"
