@@ -68,8 +68,17 @@ INT_PTR RouteDialogMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 INT_PTR CALLBACK AfxDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CDialog* init = message == WM_INITDIALOG ? reinterpret_cast<CDialog*>(lParam) : nullptr;
-    // A handler that throws leaves the message to the dialog manager.
-    return AfxCallNoThrowOr<INT_PTR>(FALSE, [&] { return RouteDialogMessage(hwnd, message, wParam, lParam, init); });
+    // A handler that throws leaves the message to the dialog manager. A
+    // modal dialog that could not be set up (its object not registered for
+    // its window, so nothing would ever end it) ends at once, as one that
+    // could not be created.
+    INT_PTR result = FALSE;
+    const bool routed = AfxCallNoThrowOr(false, [&] {
+        result = RouteDialogMessage(hwnd, message, wParam, lParam, init);
+        return true;
+    });
+    if (!routed && message == WM_INITDIALOG) ::EndDialog(hwnd, -1);
+    return result;
 }
 
 INT_PTR CALLBACK AfxPageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

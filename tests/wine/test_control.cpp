@@ -107,17 +107,6 @@ std::vector<BYTE> SaveStream(IUnknown* control) {
 
 }  // namespace
 
-static void init() {
-    CoInitialize(nullptr);
-    ocx::Module module;
-    ok(module.Register() == S_OK, "register");
-}
-
-static void done() {
-    ocx::Module module;
-    ok(module.Unregister() == S_OK, "unregister");
-}
-
 // The interfaces a container asks for, one object behind them all, and
 // what the object says about itself.
 static void test_identity() {
@@ -394,7 +383,9 @@ static void test_persistence_round_trip() {
     ok(sb->InitNew(storage.get()) == S_OK, "storage InitNew");
     ok(sa->Save(storage.get(), FALSE) == S_OK && sa->SaveCompleted(nullptr) == S_OK, "storage Save");
     ok(sb->Load(storage.get()) == S_OK, "storage Load");
-    ob->GetExtent(DVASPECT_CONTENT, &got);
+    got = SIZEL{};
+    ok(ob->GetExtent(DVASPECT_CONTENT, &got) == S_OK && got.cx == 5000 && got.cy == 3000,
+       "extent after storage Load %ld x %ld", got.cx, got.cy);
     ok(SaveStream(b.get()) == sized, "storage round trip differs");
 
     // Property bag.
@@ -802,7 +793,7 @@ static void test_release_while_ui_active() {
     DestroyWindow(site.window);
 }
 
-WTEST_MAIN(WTEST(init), WTEST(test_identity), WTEST(test_verbs), WTEST(test_dispatch),
+WTEST_MAIN(WTEST(ocx::init), WTEST(test_identity), WTEST(test_verbs), WTEST(test_dispatch),
            WTEST(test_connection_points), WTEST(test_persistence_round_trip), WTEST(test_persistence_bad_data),
            WTEST(test_properties_two_controls), WTEST(test_apartments),
-           WTEST(test_release_while_ui_active), WTEST(done))
+           WTEST(test_release_while_ui_active), WTEST(ocx::done))

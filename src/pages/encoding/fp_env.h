@@ -5,16 +5,18 @@
 // arithmetic internally and the module's own products use SSE. While a guard
 // lives, both units round to nearest in double precision with every exception
 // masked; its destructor puts the host's state back, exception flags
-// included. On x86-64 everything is computed in SSE, so only MXCSR is set
-// and restored; elsewhere the guard does nothing.
+// included. On 64-bit x86 the module computes in SSE only, so only MXCSR
+// (rounding, flush-to-zero, flags) is set and restored; the host's x87 state
+// plays no part there.
 #pragma once
 
 namespace brisel_fp {
 
-#if defined(__i386__) && defined(__GNUC__)
+#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
 class Guard {
 public:
     Guard() {
+#if defined(__i386__)
         // The whole x87 environment: control word, and the status word with
         // the exception flags the host has raised so far.
         __asm__ __volatile__("fnstenv %0" : "=m"(host_));
@@ -22,6 +24,7 @@ public:
         // round to nearest (bits 10-11 = 00).
         unsigned short cw = static_cast<unsigned short>((host_.control & ~0x0F3Fu) | 0x023Fu);
         __asm__ __volatile__("fldcw %0" : : "m"(cw) : "memory");
+#endif
 #if defined(__SSE__)
         __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr_));
         unsigned int csr = 0x1F80u;  // all masked, nearest, no DAZ/FTZ, no flags
@@ -29,6 +32,7 @@ public:
 #endif
     }
     ~Guard() {
+#if defined(__i386__)
         // The host's control and status words come back as they were, so the
         // flags raised meanwhile (inexact at least) are dropped and the
         // host's own flags kept. The register stack (its top and tags) is
@@ -38,6 +42,7 @@ public:
         now.control = host_.control;
         now.status = static_cast<unsigned short>((host_.status & ~kTop) | (now.status & kTop));
         __asm__ __volatile__("fldenv %0" : : "m"(now) : "memory");
+#endif
 #if defined(__SSE__)
         __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr_) : "memory");  // flags included
 #endif
@@ -46,6 +51,7 @@ public:
     Guard& operator=(const Guard&) = delete;
 
 private:
+#if defined(__i386__)
     // The 28-byte environment that fnstenv stores in 32-bit mode.
     struct X87Env {
         unsigned short control, unused0;
@@ -54,28 +60,12 @@ private:
     };
     static constexpr unsigned kTop = 0x3800u;  // status word bits 11-13
     X87Env host_ = {};
+#endif
     unsigned int mxcsr_ = 0;
 };
 
 // Pins v in memory at this point, so that the compiler computes nothing with
 // it across the guard's changes of the control words.
-inline void Pin(double& v) { __asm__ __volatile__("" : "+m"(v) : : "memory"); }
-#elif defined(__x86_64__) && defined(__GNUC__)
-class Guard {
-public:
-    Guard() {
-        __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr_));
-        unsigned int csr = 0x1F80u;  // all masked, nearest, no DAZ/FTZ, no flags
-        __asm__ __volatile__("ldmxcsr %0" : : "m"(csr) : "memory");
-    }
-    ~Guard() { __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr_) : "memory"); }  // flags included
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
-
-private:
-    unsigned int mxcsr_ = 0;
-};
-
 inline void Pin(double& v) { __asm__ __volatile__("" : "+m"(v) : : "memory"); }
 #else
 class Guard {
