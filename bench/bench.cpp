@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/comptr.h"
 #include "ocxhelp.h"
 #include "pages/sunblindpage.h"
 #include "proofkit.h"
@@ -287,12 +288,12 @@ int main() {
     simnode::Node node;
     node.SetName("Bench node");
     simnode::Site site(node);
-    IOleObject* control = nullptr;
-    if (CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                         reinterpret_cast<void**>(&control)) != S_OK) {
+    com_ptr<IOleObject> object;
+    if (CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object.put_void()) != S_OK) {
         printf("cannot create the control\n");
         return 2;
     }
+    IOleObject* control = object.get();
     control->SetClientSite(site.ClientSite());
     RunVerb(control, site.ClientSite(), [](HWND) {});  // warm-up: first loads of comctl32 and the dialogs
 
@@ -306,7 +307,7 @@ int main() {
 
     control->SetClientSite(nullptr);
     control->Close(OLECLOSE_NOSAVE);
-    control->Release();
+    object.reset();
     CoFreeUnusedLibraries();
     printf("\nModule unloaded at the end: %s\n", GetModuleHandleA("Brisel.ocx") ? "no" : "yes");
     {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/comptr.h"
 #include "ocxhelp.h"
 #include "wtest.h"
 
@@ -175,16 +176,13 @@ static void host_once() {
     }
     wtest::pump(500);
 
-    IUnknown* control = nullptr;
-    ok(axGet(host, &control) == S_OK && control, "no control in the host");
+    com_ptr<IUnknown> control;
+    ok(axGet(host, control.put()) == S_OK && control, "no control in the host");
     HWND window = nullptr;
     if (control) {
-        IOleInPlaceObject* inplace = nullptr;
-        control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inplace));
-        if (inplace) {
-            ok(inplace->GetWindow(&window) == S_OK, "not in-place active");
-            inplace->Release();
-        }
+        com_ptr<IOleInPlaceObject> inplace;
+        control->QueryInterface(IID_IOleInPlaceObject, inplace.put_void());
+        if (inplace) ok(inplace->GetWindow(&window) == S_OK, "not in-place active");
     }
     if (ok(window != nullptr, "no control window")) {
         RECT rc = {};
@@ -209,8 +207,8 @@ static void host_once() {
 
     // Drawn into memory with every orientation of the bounds.
     if (control) {
-        IViewObject* view = nullptr;
-        control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view));
+        com_ptr<IViewObject> view;
+        control->QueryInterface(IID_IViewObject, view.put_void());
         const int w = 90, h = 60;
         const RECTL bounds[] = {{0, 0, w, h}, {w, 0, 0, h}, {0, h, w, 0}, {w, h, 0, 0}};
         Pixels first;
@@ -257,8 +255,8 @@ static void host_once() {
                                     : E_FAIL;
             ok(hr == b.expected, "bad Draw: 0x%08lx", hr);
         }
-        if (view) view->Release();
-        control->Release();
+        view.reset();
+        control.reset();
     }
 
     // Closing the host closes the control and takes its window away.
