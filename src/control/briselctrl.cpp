@@ -17,8 +17,6 @@ const char kBriselProgID[] = "Brisel.BriselCtrl.1";
 const WORD _wVerMajor = 1;
 const WORD _wVerMinor = 0;
 
-thread_local CBriselCtrl* g_pCurrentControl = nullptr;
-
 IMPLEMENT_DYNCREATE(CBriselCtrl)
 
 CBriselCtrl::CBriselCtrl() { InitializeIIDs(&IID_DBrisel, &IID_DBriselEvents); }

@@ -16,9 +16,9 @@ extern const char kBriselProgID[];     // "Brisel.BriselCtrl.1"
 // persisted data: 1.0.
 extern const WORD _wVerMajor;
 extern const WORD _wVerMinor;
-// OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT
-// | OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE.
-constexpr DWORD kBriselOleMisc = 0x20191;
+// How containers treat the control (registered and answered by GetMiscStatus).
+constexpr DWORD kBriselOleMisc = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT |
+                                 OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 
 class CBriselCtrl : public COleControl {
     DECLARE_DYNCREATE(CBriselCtrl)
@@ -43,9 +43,3 @@ public:
     // Automation: the modal About box.
     void AboutBox();
 };
-
-// The control whose Properties verb ran last on this thread; the sheet's
-// constructor reads it to reach that control's client site. One per thread,
-// since controls in other apartments open their sheets at the same time;
-// holds no counted reference and is cleared when that control goes.
-extern thread_local CBriselCtrl* g_pCurrentControl;

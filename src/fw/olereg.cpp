@@ -128,7 +128,13 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID 
             }
         }
     }
-    for (LCID locale : locales) ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, SYS_WIN32);
+    // RegisterTypeLib filed the library under the running code's kind.
+#ifdef _WIN64
+    const SYSKIND sysKind = SYS_WIN64;
+#else
+    const SYSKIND sysKind = SYS_WIN32;
+#endif
+    for (LCID locale : locales) ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, sysKind);
 
     // Whatever the platform left of this version (FLAGS, HELPDIR) goes too,
     // and the library's key once no version is left.
