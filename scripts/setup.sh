@@ -13,7 +13,8 @@ fi
 
 for p in cmake make g++ clang libclang-rt-14-dev libgtest-dev googletest \
          g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine32:i386 \
-         xvfb xdotool imagemagick x11-apps xauth; do
+         xvfb xdotool imagemagick x11-apps xauth \
+         python3 wixl msitools osslsigncode openssl; do
   have "$p" || need+=("$p")
 done
 
