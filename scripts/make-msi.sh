@@ -58,7 +58,7 @@ export WINEPREFIX=${BRISEL_HARVEST_PREFIX:-$root/build/package/prefix-$arch}
 export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 w() { "$loader" "$@" </dev/null 2>/dev/null; }
 if ! "$loader" --version >/dev/null 2>&1; then
-  echo "make-msi: this machine cannot run $arch Windows programs under Wine ($loader)" >&2
+  echo "make-msi: this machine cannot run $arch programs under Wine ($loader), which registering the module needs" >&2
   exit 1
 fi
 mkdir -p "$(dirname "$WINEPREFIX")"

@@ -13,9 +13,10 @@ arch=$1 module=$2 version=$3 next_module=$4 next_version=$5 closewin=$6 brhost=$
 root=$(cd "$here/../.." && pwd)
 work=$PWD/msi-test
 rm -rf "$work" && mkdir -p "$work"
-export BRISEL_WINEPREFIX=$work/prefix BRISEL_HARVEST_PREFIX=$work/prefix
 unset BRISEL_SIGN_PFX BRISEL_SIGN_PASSWORD   # the throwaway certificate, whose CA the checks know
 . "$root/scripts/wine-env.sh"                  # brisel_init_prefix; stops this prefix's server at exit
+case $arch in x86) brisel_select_arch win32 ;; x64) brisel_select_arch win64 ;; esac
+export BRISEL_WINEPREFIX=$work/prefix BRISEL_HARVEST_PREFIX=$work/prefix WINEPREFIX=$work/prefix
 drive=$WINEPREFIX/drive_c
 folder="$drive/Program Files/Brisel"
 installed="$folder/Brisel.ocx"

@@ -5,7 +5,7 @@ WINE_RUN="$here/../../scripts/wine-run.sh"
 passed=0
 failed=0
 
-w() { "$WINE_RUN" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+w() { "$WINE_RUN" "${WINEARCH:-win32}" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 check() {  # check DESCRIPTION COMMAND...
   local what=$1; shift
@@ -18,7 +18,7 @@ eq() {  # eq DESCRIPTION ACTUAL EXPECTED
 }
 
 finish() {
-  echo "$passed passed, $failed failed"
+  echo "checks: $passed passed, $failed failed"   # collected by scripts/test.sh
   [ "$failed" -eq 0 ]
 }
 
@@ -49,4 +49,13 @@ check_about_from_script() {  # check_about_from_script CLOSEWIN TMPDIR
   eq "closer" "$closer_rc" "0"
   check "About text" grep -qx "text: Brisel Control, Version 1.0" "$tmp/closer.out"
   check "OK button" grep -qx "text: OK" "$tmp/closer.out"
+}
+
+# True only when reg.exe ran and found no such key (it exits 1), and a key
+# that is always there can be read: a Wine that fails to start, or a reg.exe
+# that fails some other way, is no proof of absence.
+key_absent() {
+  w reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion >/dev/null 2>&1 || return 1
+  w reg query "$1" >/dev/null 2>&1
+  [ $? -eq 1 ]
 }

@@ -7,7 +7,7 @@ import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "packaging"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging"))
 import wxsgen  # noqa: E402
 
 DIR = r"C:\Program Files\Brisel"
@@ -149,4 +149,7 @@ class Package(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    result = unittest.main(exit=False, verbosity=1).result
+    bad = len(result.failures) + len(result.errors)
+    print("checks: %d passed, %d failed" % (result.testsRun - bad, bad))  # collected by scripts/test.sh
+    sys.exit(1 if bad else 0)
