@@ -119,7 +119,10 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID 
             }
         }
     }
-    for (LCID locale : locales) ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, SYS_WIN32);
+    // The platform the library was registered for: a 64-bit module registers
+    // it as win64, and asking for win32 would leave its interfaces behind.
+    const SYSKIND platform = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+    for (LCID locale : locales) ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, platform);
 
     // Whatever the platform left of this version (FLAGS, HELPDIR) goes too,
     // and the library's key once no version is left.
