@@ -63,7 +63,8 @@ if ! "$loader" --version >/dev/null 2>&1; then
 fi
 mkdir -p "$(dirname "$WINEPREFIX")"
 [ -f "$WINEPREFIX/system.reg" ] || { echo "make-msi: creating the scratch prefix $WINEPREFIX"; w wineboot -i >/dev/null || true; }
-trap 'wineserver -k 2>/dev/null || true' EXIT
+# Our own scratch prefix's server stops with us; a caller's prefix keeps its own.
+[ -n "${BRISEL_HARVEST_PREFIX:-}" ] || trap 'wineserver -k 2>/dev/null || true' EXIT
 dir_unix="$WINEPREFIX/drive_c/Program Files/Brisel"
 dir_win='C:\Program Files\Brisel'
 [ ! -e "$dir_unix" ] || { echo "make-msi: $dir_unix exists in the scratch prefix; remove it" >&2; exit 1; }
