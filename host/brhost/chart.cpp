@@ -34,7 +34,10 @@ void HLine(HDC dc, int x0, int x1, int y) {
 
 void Panel(HDC dc, const RECT& r, int textHeight, const brmodel::History& history, int n, const std::wstring& title) {
     SetTextColor(dc, kText);
-    Text(dc, r.left, r.top, title);
+    SetTextAlign(dc, TA_LEFT | TA_TOP);
+    RECT line = {r.left, r.top, r.right, r.top + textHeight + 2};
+    DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &line,
+              DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX | DT_LEFT | DT_TOP);
     brmodel::Plot plot;
     plot.left = r.left + 5 * textHeight / 2 + 4;
     plot.right = r.right - 3 * textHeight;

@@ -82,11 +82,10 @@ std::wstring PanelTitle(const Host& h, const brmodel::Image& image, int n) {
     const auto& c = h.node->Simulation().State(n);
     const char* goal[] = {"holding", "going up", "going down"};
     char line[200];
-    std::snprintf(line, sizeof line, "Sunblind %d: %s lux %u, level %.1f %% (%s), down at %u lux after %.0f s, up at %u lux",
-                  n, s.commonLux ? "common" : "local",
-                  brmodel::GetU16(image.items, s.commonLux ? brmodel::kCommonLux : brmodel::Channel(n).localLux),
-                  image.items.at(brmodel::Channel(n).level)[0] / 2.0, goal[static_cast<int>(c.goal)], s.downSetpoint,
-                  s.timeBeforeDown, s.upSetpoint);
+    std::snprintf(line, sizeof line, "Sunblind %d: %u lux (%s), level %.1f %% %s; down %u lux after %.0f s, up %u lux",
+                  n, brmodel::GetU16(image.items, s.commonLux ? brmodel::kCommonLux : brmodel::Channel(n).localLux),
+                  s.commonLux ? "common" : "local", image.items.at(brmodel::Channel(n).level)[0] / 2.0,
+                  goal[static_cast<int>(c.goal)], s.downSetpoint, s.timeBeforeDown, s.upSetpoint);
     return Wide(line);
 }
 
