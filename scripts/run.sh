@@ -10,18 +10,19 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/wine-env.sh
-brisel_build_win32
+brisel_select_arch "$(brisel_default_arch)"
+brisel_build "$BRISEL_ARCH"
 interactive=0
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then interactive=1; else brisel_start_xvfb; fi
 brisel_init_prefix
 
-echo "run: registering build/win32/Brisel.ocx"
-wine regsvr32 /s "$(winepath -w "$root/build/win32/Brisel.ocx")" || {
-  echo "run: regsvr32 could not register build/win32/Brisel.ocx" >&2; exit 1; }
+echo "run: registering $BRISEL_BUILD/Brisel.ocx"
+wine regsvr32 /s "$(winepath -w "$BRISEL_BUILD/Brisel.ocx")" || {
+  echo "run: regsvr32 could not register $BRISEL_BUILD/Brisel.ocx" >&2; exit 1; }
 
 if [ "$interactive" = 1 ]; then
   echo "run: starting the network tool on $DISPLAY (close its window to end)"
-  wine build/win32/brhost.exe --properties "$@"
+  wine $BRISEL_BUILD/brhost.exe --properties "$@"
   exit $?
 fi
 
@@ -29,7 +30,7 @@ shots=$root/build/screenshots
 rm -rf "$shots" && mkdir -p "$shots"
 echo "run: no display; walking through the plug-in's tabs on a private one"
 rc=0
-wine build/win32/brhost.exe --demo-walk "$(winepath -w "$shots")" "$@" || rc=$?
+wine $BRISEL_BUILD/brhost.exe --demo-walk "$(winepath -w "$shots")" "$@" || rc=$?
 for bmp in "$shots"/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

@@ -1,28 +1,61 @@
-# Sourced by the scripts that build and run the Windows side: the build, a
-# private Wine prefix in the build folder and, when asked for, an Xvfb
-# display of our own. Both are torn down on exit.
+# Sourced by the scripts that build and run the Windows side: the builds, a
+# private Wine prefix per architecture in the build folder and, when asked
+# for, an Xvfb display of our own. Both are torn down on exit.
+#
+# Two architectures: win32 (build/win32, prefix build/wineprefix) and win64
+# (build/win64, prefix build/wineprefix64). Some machines run 64-bit code
+# only (no IA-32 emulation): there the 32-bit side is built but cannot run.
 : "${root:?root must be set}"
-export WINEARCH=win32
-export BRISEL_WINEPREFIX=${BRISEL_WINEPREFIX:-$root/build/wineprefix}
-export WINEPREFIX=$BRISEL_WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+brisel_base_path=$PATH
+brisel_prefixes=()
 
-# Installs what is missing and builds the Windows side (all targets, or the
-# ones named) into build/win32.
-brisel_build_win32() {
-  bash "$root/scripts/setup.sh"
-  cmake -S "$root" -B "$root/build/win32" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
-  if [ $# -gt 0 ]; then
-    cmake --build "$root/build/win32" -j"$(nproc)" --target "$@" >/dev/null
-  else
-    cmake --build "$root/build/win32" -j"$(nproc)"
-  fi
+# True when this machine can execute 32-bit programs (Wine's 32-bit loader).
+brisel_can_run_win32() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
+# The architecture the run and bench scripts use: BRISEL_ARCH when set,
+# else win32 where it can run, else win64.
+brisel_default_arch() {
+  if [ -n "${BRISEL_ARCH:-}" ]; then echo "$BRISEL_ARCH"
+  elif brisel_can_run_win32; then echo win32
+  else echo win64; fi
 }
 
+# Points the environment at one architecture: its build folder
+# (BRISEL_BUILD), its prefix and, for win64, the 64-bit loader.
+brisel_select_arch() {
+  export BRISEL_ARCH=$1
+  export BRISEL_BUILD=$root/build/$1
+  case $1 in
+    win32) export WINEARCH=win32 BRISEL_WINEPREFIX=$root/build/wineprefix
+           export PATH=$brisel_base_path ;;
+    win64) export WINEARCH=win64 BRISEL_WINEPREFIX=$root/build/wineprefix64
+           export PATH=$root/scripts/wine64:$brisel_base_path ;;
+    *) echo "unknown architecture $1" >&2; return 1 ;;
+  esac
+  export WINEPREFIX=$BRISEL_WINEPREFIX
+}
+
+# Installs what is missing and builds one architecture (all targets, or the
+# ones named) into build/<arch>.
+brisel_build() {
+  local arch=$1; shift
+  local tc=i686; [ "$arch" = win64 ] && tc=x86_64
+  bash "$root/scripts/setup.sh"
+  cmake -S "$root" -B "$root/build/$arch" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$tc-mingw.cmake" >/dev/null
+  if [ $# -gt 0 ]; then
+    cmake --build "$root/build/$arch" -j"$(nproc)" --target "$@" >/dev/null
+  else
+    cmake --build "$root/build/$arch" -j"$(nproc)"
+  fi
+}
+brisel_build_win32() { brisel_build win32 "$@"; }
+
 brisel_cleanup() {
-  wineserver -k 2>/dev/null || true
+  local p
+  for p in "${brisel_prefixes[@]}"; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done
   if [ -n "${BRISEL_XVFB_PID:-}" ]; then kill "$BRISEL_XVFB_PID" 2>/dev/null || true; fi
 }
 trap brisel_cleanup EXIT
@@ -38,10 +71,13 @@ brisel_start_xvfb() {
   echo "Xvfb did not start on :$n" >&2; return 1
 }
 
+# Makes the selected architecture's prefix when missing and starts its
+# wineserver and background processes.
 brisel_init_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
+  brisel_prefixes+=("$WINEPREFIX")
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine: creating prefix $WINEPREFIX"
+    echo "wine: creating $WINEARCH prefix $WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
   fi
   if [ ! -f "$WINEPREFIX/.brisel-desktop" ]; then

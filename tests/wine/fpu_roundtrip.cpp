@@ -29,7 +29,11 @@ void WithFpu(unsigned precision, unsigned rounding, const char* name, Fn fn) {
     _controlfp(precision | rounding, _MCW_PC | _MCW_RC);
     const unsigned short before = X87ControlWord();
     const unsigned short pc = precision == _PC_64 ? 0x300 : precision == _PC_53 ? 0x200 : 0;
+#if defined(__i386__)
     ok((before & 0x300) == pc, "%s: precision not set, control word 0x%04x", name, before);
+#else
+    (void)pc;  // x64 runtimes ignore the precision control: SSE computes in double
+#endif
     fn(name);
     const unsigned short after = X87ControlWord();
     _controlfp(saved, _MCW_PC | _MCW_RC);

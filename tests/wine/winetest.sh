@@ -5,7 +5,7 @@ WINE_RUN="$here/../../scripts/wine-run.sh"
 passed=0
 failed=0
 
-w() { "$WINE_RUN" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+w() { "$WINE_RUN" "${WINEARCH:-win32}" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 check() {  # check DESCRIPTION COMMAND...
   local what=$1; shift

@@ -4,22 +4,24 @@
 // flush-to-zero bits; the standard library's text conversions use x87
 // arithmetic internally and the module's own products use SSE. While a guard
 // lives, both units round to nearest in double precision with every exception
-// masked; its destructor puts the host's state back. Elsewhere it does
-// nothing: 64-bit targets compute in SSE and the host controls nothing the
-// module depends on beyond the rounding mode, which hosts leave at nearest.
+// masked; its destructor puts the host's state back. On 64-bit x86 the
+// module computes in SSE only, so only MXCSR (rounding, flush-to-zero) is
+// set and restored; the host's x87 state plays no part there.
 #pragma once
 
 namespace brisel_fp {
 
-#if defined(__i386__) && defined(__GNUC__)
+#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
 class Guard {
 public:
     Guard() {
+#if defined(__i386__)
         __asm__ __volatile__("fnstcw %0" : "=m"(x87_));
         // Exception masks on (bits 0-5), 53-bit precision (bits 8-9 = 10),
         // round to nearest (bits 10-11 = 00).
         unsigned short cw = static_cast<unsigned short>((x87_ & ~0x0F3Fu) | 0x023Fu);
         __asm__ __volatile__("fldcw %0" : : "m"(cw) : "memory");
+#endif
 #if defined(__SSE__)
         __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr_));
         unsigned int csr = 0x1F80u;  // all masked, nearest, no DAZ/FTZ, no flags
@@ -30,8 +32,10 @@ public:
         // Drop the flags raised meanwhile (inexact at least) so that restoring
         // a control word with unmasked exceptions cannot trap at the host's
         // next x87 instruction.
+#if defined(__i386__)
         __asm__ __volatile__("fnclex" : : : "memory");
         __asm__ __volatile__("fldcw %0" : : "m"(x87_) : "memory");
+#endif
 #if defined(__SSE__)
         __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr_) : "memory");
 #endif
