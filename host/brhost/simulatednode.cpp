@@ -78,11 +78,16 @@ bool SimulatedNode::Open(const std::string& path, std::string& error) {
         }
         Load(image);
     }
+    m_path = path;
+    if (fresh && !Save(error)) {
+        m_path.clear();
+        m_lock.Release();
+        return false;
+    }
     // The node has been running: the chart opens with its recent past.
     for (double left = m_warmUp; left > 0; left -= brmodel::Simulation::kMaxAdvance)
         m_sim.Advance(std::min(left, brmodel::Simulation::kMaxAdvance), node.items);
-    m_path = path;
-    return !fresh || Save(error);
+    return true;
 }
 
 void SimulatedNode::Advance() {

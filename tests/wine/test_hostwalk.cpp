@@ -198,7 +198,7 @@ static void test_node_file_in_any_folder() {
     // Renamed in the file: the next start reads that, and writes it back.
     std::string text = Slurp(node);
     const std::string renamed = "Jürgen's blinds 日本";
-    text.replace(text.find("name: ") + 6, std::string("Sunblind controller 1").size(), renamed);
+    text.replace(text.find("\nname: ") + 7, std::string("Sunblind controller 1").size(), renamed);
     Spit(node, text);
     r = RunHost(walk);
     ok(r.code == 0, "second run: exit code %lu\n%s", r.code, r.out.c_str());
@@ -227,7 +227,7 @@ static void test_save_stopped_after_each_step() {
         RemoveTree(dir);
         CreateDirectoryW(W(dir).c_str(), nullptr);
         std::string old = brmodel::FormatImage(brmodel::DefaultImage());
-        old.replace(old.find("name: ") + 6, std::string("Sunblind controller 1").size(), "Old node");
+        old.replace(old.find("\nname: ") + 7, std::string("Sunblind controller 1").size(), "Old node");
         Spit(node, old);
         // --reset saves the built-in node at once, before any plug-in is looked for.
         Result r = RunHost(Common(node) + " --reset --stop-save-after " + row.step, 30000);
