@@ -50,7 +50,8 @@ void Panel(HDC dc, const RECT& r, int textHeight, const brmodel::History& histor
     double highest = 0;
     for (const brmodel::Sample& s : samples)
         if (s.t >= plot.now - plot.span) highest = std::max({highest, s.lux, s.down, s.up});
-    const brmodel::Axis axis = brmodel::LuxAxis(highest);
+    // Some room above the highest value, so a setpoint at it stays off the frame.
+    const brmodel::Axis axis = brmodel::LuxAxis(highest * 1.08);
     plot.luxMax = axis.max;
 
     RECT inside = {plot.left, plot.top, plot.right + 1, plot.bottom + 1};

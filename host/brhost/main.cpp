@@ -80,12 +80,15 @@ std::string Describe(const brmodel::Options& o) {
 std::wstring PanelTitle(const Host& h, const brmodel::Image& image, int n) {
     const brmodel::Settings s = brmodel::GetSettings(image.items, n);
     const auto& c = h.node->Simulation().State(n);
-    const char* goal[] = {"holding", "going up", "going down"};
+    const double level = image.items.at(brmodel::Channel(n).level)[0] / 2.0;
+    const char* course = c.goal == brmodel::Simulation::Goal::Top
+                             ? (level >= s.topLevel ? "up" : "going up")
+                             : c.goal == brmodel::Simulation::Goal::Bottom ? (level <= s.bottomLevel ? "down" : "going down")
+                                                                           : "holding";
     char line[200];
     std::snprintf(line, sizeof line, "Sunblind %d: %u lux (%s), level %.1f %% %s; down %u lux after %.0f s, up %u lux",
                   n, brmodel::GetU16(image.items, s.commonLux ? brmodel::kCommonLux : brmodel::Channel(n).localLux),
-                  s.commonLux ? "common" : "local", image.items.at(brmodel::Channel(n).level)[0] / 2.0,
-                  goal[static_cast<int>(c.goal)], s.downSetpoint, s.timeBeforeDown, s.upSetpoint);
+                  s.commonLux ? "common" : "local", level, course, s.downSetpoint, s.timeBeforeDown, s.upSetpoint);
     return Wide(line);
 }
 
