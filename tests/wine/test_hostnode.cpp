@@ -1,6 +1,7 @@
 // The host's Windows side in-process: discovery on the real registry,
 // loading the plug-in, the simulated node's options and its file.
 #include <algorithm>
+#include <new>
 #include <set>
 
 #include "chart.h"
@@ -266,6 +267,38 @@ static void test_live_node() {
     ok(level[0] == rec[14], "level %d, bottom %d", level[0], rec[14]);
 }
 
+// What the host's callbacks throw during a plug-in's call ends as that
+// call's failure code, never in the plug-in.
+static void test_callback_failures_stay_in_the_node() {
+    brhost::SimulatedNode n(Defaults());
+    INodeReader* reader = nullptr;
+    INodeWriter* writer = nullptr;
+    n.site.ClientSite()->QueryInterface(IID_INodeReader, reinterpret_cast<void**>(&reader));
+    n.site.ClientSite()->QueryInterface(IID_INodeWriter, reinterpret_cast<void**>(&writer));
+    if (!ok(reader && writer, "no node access")) return;
+    struct Row {
+        const char* what;
+        void (*thrower)();
+        long code;
+    } rows[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+        {"anything else", [] { throw 42; }, E_FAIL},
+    };
+    for (const Row& row : rows) {
+        n.node.beforeCall = [&](simnode::Call::Op, long) { row.thrower(); };
+        unsigned char buffer[32] = {};
+        char name[51] = {};
+        ok(reader->ReadItem(21, buffer, 31) == row.code, "%s: read", row.what);
+        ok(reader->GetNodeName(name, 50) == row.code, "%s: name", row.what);
+        ok(writer->WriteItem(30, buffer, 2) == row.code, "%s: write", row.what);
+    }
+    n.node.beforeCall = nullptr;
+    unsigned char buffer[32] = {};
+    ok(reader->ReadItem(21, buffer, 31) == 0, "the node works again");
+    reader->Release();
+    writer->Release();
+}
+
 // The chart draws at any size without failing, and at a usable size shows
 // every channel's level line: a smoke test, the scales are tested natively.
 static void test_chart_draws() {
@@ -304,4 +337,5 @@ static void test_chart_draws() {
 }
 
 WTEST_MAIN(WTEST(test_discovery_on_registry), WTEST(test_plugin_load), WTEST(test_options_on_node),
-           WTEST(test_node_file), WTEST(test_live_node), WTEST(test_chart_draws))
+           WTEST(test_node_file), WTEST(test_live_node), WTEST(test_callback_failures_stay_in_the_node),
+           WTEST(test_chart_draws))
