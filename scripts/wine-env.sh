@@ -89,6 +89,13 @@ brisel_init_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.brisel-desktop"
   fi
+  if [ ! -f "$WINEPREFIX/.brisel-nocrashdialog" ]; then
+    # A program that crashes ends at once with its exception code instead
+    # of waiting behind Wine's crash dialog until its time limit.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.brisel-nocrashdialog"
+  fi
   wineserver -p 2>/dev/null || true   # keep one server across the test programs
   # Start Wine's own background processes now, with their output going
   # nowhere: started by a test program instead, they would inherit its

@@ -18,7 +18,7 @@ eq() {  # eq DESCRIPTION ACTUAL EXPECTED
 }
 
 finish() {
-  echo "$passed passed, $failed failed"
+  echo "checks: $passed passed, $failed failed"   # collected by scripts/test.sh
   [ "$failed" -eq 0 ]
 }
 
@@ -32,3 +32,12 @@ reg_value() {  # reg_value KEY [NAME]
 }
 
 key_exists() { w reg query "$1" >/dev/null; }
+
+# True only when reg.exe ran and found no such key (it exits 1), and a key
+# that is always there can be read: a Wine that fails to start, or a reg.exe
+# that fails some other way, is no proof of absence.
+key_absent() {
+  w reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion >/dev/null 2>&1 || return 1
+  w reg query "$1" >/dev/null 2>&1
+  [ $? -eq 1 ]
+}
