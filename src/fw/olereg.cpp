@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "comptr.h"
 #include "handles.h"
 
 namespace {
@@ -76,20 +77,19 @@ BOOL AfxGuidToStringA(REFGUID guid, char (&text)[39]) {
 BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid, LPCSTR pszFileName, LPCSTR pszHelpDir) {
     const std::wstring path = pszFileName ? Widen(pszFileName) : ModulePathW(hInstance);
     if (path.empty()) return FALSE;
-    ITypeLib* raw = nullptr;
-    if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &raw)) || !raw) return FALSE;
+    com_ptr<ITypeLib> lib;
+    if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put())) || !lib) return FALSE;
     BOOL result = FALSE;
     TLIBATTR* attr = nullptr;
-    if (SUCCEEDED(raw->GetLibAttr(&attr)) && attr) {
+    if (SUCCEEDED(lib->GetLibAttr(&attr)) && attr) {
         const bool same = IsEqualGUID(attr->guid, tlid) != 0;
-        raw->ReleaseTLibAttr(attr);
+        lib->ReleaseTLibAttr(attr);
         if (same) {
             std::wstring helpDir = pszHelpDir ? Widen(pszHelpDir) : std::wstring();
-            result = SUCCEEDED(::RegisterTypeLib(raw, const_cast<LPOLESTR>(path.c_str()),
+            result = SUCCEEDED(::RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(path.c_str()),
                                                  pszHelpDir ? &helpDir[0] : nullptr));
         }
     }
-    raw->Release();
     return result;
 }
 
@@ -119,7 +119,13 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID 
             }
         }
     }
-    for (LCID locale : locales) ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, SYS_WIN32);
+    // RegisterTypeLib filed the library under the running code's kind.
+#ifdef _WIN64
+    const SYSKIND sysKind = SYS_WIN64;
+#else
+    const SYSKIND sysKind = SYS_WIN32;
+#endif
+    for (LCID locale : locales) ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, sysKind);
 
     // Whatever the platform left of this version (FLAGS, HELPDIR) goes too,
     // and the library's key once no version is left.

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "chart.h"
+#include "fw/comptr.h"
 #include "plugin.h"
 #include "simulatednode.h"
 #include "test_hostutil.h"
@@ -145,13 +146,11 @@ static void test_options_on_node() {
         }
         char name[50];
         ok((n.node.GetNodeName(name, 50) != 0) == row.nameFails, "%d: name", i);
-        IUnknown* p = nullptr;
+        com_ptr<IUnknown> p;
         IOleClientSite* site = n.site.ClientSite();
-        const bool reader = site->QueryInterface(IID_INodeReader, reinterpret_cast<void**>(&p)) == S_OK;
-        if (p) p->Release();
-        p = nullptr;
-        const bool writer = site->QueryInterface(IID_INodeWriter, reinterpret_cast<void**>(&p)) == S_OK;
-        if (p) p->Release();
+        const bool reader = try_query(site, IID_INodeReader, p) == S_OK;
+        const bool writer = try_query(site, IID_INodeWriter, p) == S_OK;
+        p.reset();
         ok(reader == row.reader && writer == row.writer, "%d: reader %d writer %d", i, reader, writer);
         ++i;
     }
@@ -273,10 +272,10 @@ static void test_live_node() {
 // call's failure code, never in the plug-in.
 static void test_callback_failures_stay_in_the_node() {
     brhost::SimulatedNode n(Defaults());
-    INodeReader* reader = nullptr;
-    INodeWriter* writer = nullptr;
-    n.site.ClientSite()->QueryInterface(IID_INodeReader, reinterpret_cast<void**>(&reader));
-    n.site.ClientSite()->QueryInterface(IID_INodeWriter, reinterpret_cast<void**>(&writer));
+    com_ptr<INodeReader> reader;
+    com_ptr<INodeWriter> writer;
+    n.site.ClientSite()->QueryInterface(IID_INodeReader, reader.put_void());
+    n.site.ClientSite()->QueryInterface(IID_INodeWriter, writer.put_void());
     if (!ok(reader && writer, "no node access")) return;
     struct Row {
         const char* what;
@@ -297,8 +296,6 @@ static void test_callback_failures_stay_in_the_node() {
     n.node.beforeCall = nullptr;
     unsigned char buffer[32] = {};
     ok(reader->ReadItem(21, buffer, 31) == 0, "the node works again");
-    reader->Release();
-    writer->Release();
 }
 
 // The chart draws at any size without failing, and at a usable size shows
