@@ -18,7 +18,7 @@ cd "$root"
 native_programs=(tests/native/encoding_tests host/tests/native/host_model_tests)
 wine_programs=(test_sheet fpu_roundtrip test_pages test_regsvr test_register test_control test_cscript
                test_host test_hostnode test_hostwalk test_proof_soak test_proof_host test_proof_input
-               test_proof_alloc)
+               test_msi test_wxsgen test_proof_alloc)
 fuzz_targets=(text_to_real items)
 
 passed=0; failed=0; skipped=0
