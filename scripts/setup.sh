@@ -12,7 +12,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 
 for p in cmake make g++ clang libclang-rt-14-dev libgtest-dev googletest \
-         g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine32:i386 \
+         g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev wine wine32:i386 wine64 \
          xvfb xdotool imagemagick x11-apps xauth; do
   have "$p" || need+=("$p")
 done
