@@ -1,8 +1,11 @@
-// The module's conversions give the same bytes whatever x87 precision and
-// rounding the host process has set: every stored value of every field goes
-// through decode, format, text to real and encode unchanged, and texts that
-// a 64-bit-precision x87 division would round wrongly still convert right.
+// The module's conversions give the same bytes whatever floating-point state
+// the host process has set (x87 precision and rounding on 32-bit x86, the SSE
+// control word's rounding, flush-to-zero and exception masks everywhere):
+// every stored value of every field goes through decode, format, text to real
+// and encode unchanged, and texts that a 64-bit-precision x87 division would
+// round wrongly still convert right.
 #include <float.h>
+#include <xmmintrin.h>
 
 #include <cstring>
 
@@ -15,6 +18,7 @@ namespace {
 
 const CBitConverter conv;
 
+#if defined(__i386__)
 unsigned short X87ControlWord() {
     unsigned short cw;
     __asm__ __volatile__("fnstcw %0" : "=m"(cw));
@@ -34,6 +38,20 @@ void WithFpu(unsigned precision, unsigned rounding, const char* name, Fn fn) {
     const unsigned short after = X87ControlWord();
     _controlfp(saved, _MCW_PC | _MCW_RC);
     ok(before == after, "%s: control word 0x%04x left as 0x%04x", name, before, after);
+}
+#endif
+
+// Runs fn with the SSE control word as a host might have set it; checks the
+// module hands the host's control bits back unchanged (the flags, bits 0-5,
+// are the host's own code's business).
+template <class Fn>
+void WithSse(unsigned csr, const char* name, Fn fn) {
+    const unsigned saved = _mm_getcsr();
+    _mm_setcsr(csr);
+    fn(name);
+    const unsigned after = _mm_getcsr() & ~0x3Fu;
+    _mm_setcsr(saved);
+    ok(after == csr, "%s: SSE control word 0x%04x left as 0x%04x", name, csr, after);
 }
 
 void AllValuesRoundTrip(const char* name) {
@@ -95,12 +113,31 @@ void Run(const char* name) {
     TextsConvertCorrectlyRounded(name);
 }
 
+#if defined(__i386__)
 void test_precision_64() { WithFpu(_PC_64, _RC_NEAR, "64-bit", Run); }
 void test_precision_53() { WithFpu(_PC_53, _RC_NEAR, "53-bit", Run); }
 void test_precision_64_round_down() { WithFpu(_PC_64, _RC_DOWN, "64-bit, round down", Run); }
 void test_precision_24_round_chop() { WithFpu(_PC_24, _RC_CHOP, "24-bit, chop", Run); }
+#endif
+
+// SSE control words: rounding in bits 13-14, flush-to-zero bit 15,
+// denormals-are-zero bit 6, exception masks bits 7-12.
+void test_sse_states() {
+    static const struct { unsigned csr; const char* name; } states[] = {
+        {0x1F80 | 0x2000, "SSE round down"},
+        {0x1F80 | 0x4000, "SSE round up"},
+        {0x1F80 | 0x6000, "SSE chop"},
+        {0x1F80 | 0x8040 | 0x6000, "SSE flush-to-zero, denormals-are-zero, chop"},
+        {0x1F80 & ~0x0680u, "SSE invalid, zero-divide and overflow unmasked"},
+    };
+    for (const auto& s : states) WithSse(s.csr, s.name, Run);
+}
 
 }  // namespace
 
+#if defined(__i386__)
 WTEST_MAIN(WTEST(test_precision_64), WTEST(test_precision_53), WTEST(test_precision_64_round_down),
-           WTEST(test_precision_24_round_chop))
+           WTEST(test_precision_24_round_chop), WTEST(test_sse_states))
+#else
+WTEST_MAIN(WTEST(test_sse_states))
+#endif

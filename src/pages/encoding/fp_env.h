@@ -1,25 +1,27 @@
 // Keeps the module's arithmetic independent of the floating-point state that
-// the host process has set. On 32-bit x86 the host may have left the x87 unit
-// at 64-bit precision or a directed rounding mode, or set the SSE
-// flush-to-zero bits; the standard library's text conversions use x87
-// arithmetic internally and the module's own products use SSE. While a guard
-// lives, both units round to nearest in double precision with every exception
-// masked; its destructor puts the host's state back. Elsewhere it does
-// nothing: 64-bit targets compute in SSE and the host controls nothing the
-// module depends on beyond the rounding mode, which hosts leave at nearest.
+// the host process has set. A host may have set the SSE unit to a directed
+// rounding mode, flush-to-zero or denormals-are-zero, or unmasked its
+// exceptions; on 32-bit x86 it may also have left the x87 unit at 64-bit
+// precision or a directed rounding mode, and the standard library's text
+// conversions use x87 arithmetic there. While a guard lives, the units the
+// module computes with round to nearest in double precision with every
+// exception masked; its destructor puts the host's state back. On x86-64 the
+// module computes in SSE only, so only the SSE control word is guarded there.
 #pragma once
 
 namespace brisel_fp {
 
-#if defined(__i386__) && defined(__GNUC__)
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 class Guard {
 public:
     Guard() {
+#if defined(__i386__)
         __asm__ __volatile__("fnstcw %0" : "=m"(x87_));
         // Exception masks on (bits 0-5), 53-bit precision (bits 8-9 = 10),
         // round to nearest (bits 10-11 = 00).
         unsigned short cw = static_cast<unsigned short>((x87_ & ~0x0F3Fu) | 0x023Fu);
         __asm__ __volatile__("fldcw %0" : : "m"(cw) : "memory");
+#endif
 #if defined(__SSE__)
         __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr_));
         unsigned int csr = 0x1F80u;  // all masked, nearest, no DAZ/FTZ, no flags
@@ -27,12 +29,16 @@ public:
 #endif
     }
     ~Guard() {
+#if defined(__i386__)
         // Drop the flags raised meanwhile (inexact at least) so that restoring
         // a control word with unmasked exceptions cannot trap at the host's
         // next x87 instruction.
         __asm__ __volatile__("fnclex" : : : "memory");
         __asm__ __volatile__("fldcw %0" : : "m"(x87_) : "memory");
+#endif
 #if defined(__SSE__)
+        // The host's own flags come back with its control bits; SSE raises
+        // nothing on loading them.
         __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr_) : "memory");
 #endif
     }
@@ -40,7 +46,9 @@ public:
     Guard& operator=(const Guard&) = delete;
 
 private:
+#if defined(__i386__)
     unsigned short x87_ = 0;
+#endif
     unsigned int mxcsr_ = 0;
 };
 
