@@ -64,6 +64,29 @@ bool KeyExists(const std::string& path) {
     return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
+// The names of path's sub-keys under HKEY_CLASSES_ROOT (none when missing).
+std::vector<std::string> SubKeys(const std::string& path) {
+    std::vector<std::string> names;
+    unique_hkey key;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (::RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, size);
+    }
+    return names;
+}
+
+// The platform of this module's type library: its own bitness.
+#ifdef _WIN64
+constexpr SYSKIND kSysKind = SYS_WIN64;
+constexpr char kPlatform[] = "win64";
+#else
+constexpr SYSKIND kSysKind = SYS_WIN32;
+constexpr char kPlatform[] = "win32";
+#endif
+
 }  // namespace
 
 BOOL AfxGuidToStringA(REFGUID guid, char (&text)[39]) {
@@ -105,35 +128,33 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID 
     // A library is registered under its own locale, which need not be lcid:
     // every locale registered for this version goes, lcid first.
     std::vector<LCID> locales{lcid};
-    {
-        unique_hkey key;
-        if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, versionKey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
-            char name[256];
-            for (DWORD i = 0;; ++i) {
-                DWORD size = sizeof name;
-                if (::RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                    break;
-                char* end = nullptr;
-                const unsigned long value = std::strtoul(name, &end, 16);
-                if (end != name && *end == '\0' && value != lcid) locales.push_back(static_cast<LCID>(value));
-            }
-        }
+    for (const std::string& name : SubKeys(versionKey)) {
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(name.c_str(), &end, 16);
+        if (end != name.c_str() && *end == '\0' && value != lcid) locales.push_back(static_cast<LCID>(value));
     }
-    for (LCID locale : locales) ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, SYS_WIN32);
+    // The library key is shared by the 32-bit and 64-bit registry views: only
+    // this module's platform goes, and with it what the platform left of it.
+    bool ownGone = true;
+    for (LCID locale : locales) {
+        ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, kSysKind);
+        char sub[32];
+        std::snprintf(sub, sizeof sub, "\\%lx", static_cast<unsigned long>(locale));
+        ownGone = DeleteTree(versionKey + sub + "\\" + kPlatform) && ownGone;
+        if (KeyExists(versionKey + sub) && SubKeys(versionKey + sub).empty()) DeleteTree(versionKey + sub);
+    }
 
-    // Whatever the platform left of this version (FLAGS, HELPDIR) goes too,
-    // and the library's key once no version is left.
-    if (!DeleteTree(versionKey)) return FALSE;
-    unique_hkey key;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, libKey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
-        DWORD subKeys = 0;
-        const bool empty = ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-                           subKeys == 0;
-        key.reset();
-        if (empty) ::RegDeleteKeyA(HKEY_CLASSES_ROOT, libKey.c_str());
+    // Once no platform is registered under any locale, whatever is left of
+    // this version (FLAGS, HELPDIR) goes too, and the library's key once no
+    // version is left.
+    for (const std::string& name : SubKeys(versionKey)) {
+        char* end = nullptr;
+        std::strtoul(name.c_str(), &end, 16);
+        if (end != name.c_str() && *end == '\0') return ownGone ? TRUE : FALSE;  // another platform's locale
     }
-    return !KeyExists(versionKey);
+    if (!DeleteTree(versionKey)) return FALSE;
+    if (SubKeys(libKey).empty()) ::RegDeleteKeyA(HKEY_CLASSES_ROOT, libKey.c_str());
+    return ownGone && !KeyExists(versionKey) ? TRUE : FALSE;
 }
 
 BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszProgID, UINT idTypeName,
