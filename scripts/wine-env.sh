@@ -1,28 +1,48 @@
-# Sourced by the scripts that build and run the Windows side: the build, a
-# private Wine prefix in the build folder and, when asked for, an Xvfb
-# display of our own. Both are torn down on exit.
+# Sourced by the scripts that build and run the Windows side: the builds
+# (build/win32 and build/win64), the private Wine prefixes in the build folder
+# and, when asked for, an Xvfb display of our own. All are torn down on exit.
+# Sourcing selects the 32-bit prefix; brisel_use_arch win64 switches to the
+# 64-bit one. `wine` below always means scripts/wine-run.sh, which starts the
+# right loader for the selected prefix.
 : "${root:?root must be set}"
-export WINEARCH=win32
-export BRISEL_WINEPREFIX=${BRISEL_WINEPREFIX:-$root/build/wineprefix}
-export WINEPREFIX=$BRISEL_WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+BRISEL_PREFIXES_USED=()
 
-# Installs what is missing and builds the Windows side (all targets, or the
-# ones named) into build/win32.
-brisel_build_win32() {
-  bash "$root/scripts/setup.sh"
-  cmake -S "$root" -B "$root/build/win32" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
-  if [ $# -gt 0 ]; then
-    cmake --build "$root/build/win32" -j"$(nproc)" --target "$@" >/dev/null
+brisel_use_arch() {  # brisel_use_arch win32|win64
+  export BRISEL_WINEARCH=$1 WINEARCH=$1
+  if [ "$1" = win64 ]; then
+    export BRISEL_WINEPREFIX64=${BRISEL_WINEPREFIX64:-$root/build/wineprefix64}
+    export WINEPREFIX=$BRISEL_WINEPREFIX64
   else
-    cmake --build "$root/build/win32" -j"$(nproc)"
+    export BRISEL_WINEPREFIX=${BRISEL_WINEPREFIX:-$root/build/wineprefix}
+    export WINEPREFIX=$BRISEL_WINEPREFIX
   fi
 }
+brisel_use_arch win32
+
+wine() { "$root/scripts/wine-run.sh" "$@"; }
+
+# Installs what is missing and builds one Windows side (all targets, or the
+# ones named) into build/win32 or build/win64.
+brisel_build() {  # brisel_build win32|win64 [target...]
+  local arch=$1; shift
+  local toolchain=$root/cmake/toolchain-i686-mingw.cmake
+  [ "$arch" = win64 ] && toolchain=$root/cmake/toolchain-x86_64-mingw.cmake
+  bash "$root/scripts/setup.sh"
+  cmake -S "$root" -B "$root/build/$arch" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+  if [ $# -gt 0 ]; then
+    cmake --build "$root/build/$arch" -j"$(nproc)" --target "$@" >/dev/null
+  else
+    cmake --build "$root/build/$arch" -j"$(nproc)"
+  fi
+}
+brisel_build_win32() { brisel_build win32 "$@"; }
 
 brisel_cleanup() {
-  wineserver -k 2>/dev/null || true
+  local p
+  for p in "${BRISEL_PREFIXES_USED[@]}"; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done
   if [ -n "${BRISEL_XVFB_PID:-}" ]; then kill "$BRISEL_XVFB_PID" 2>/dev/null || true; fi
 }
 trap brisel_cleanup EXIT
@@ -38,11 +58,13 @@ brisel_start_xvfb() {
   echo "Xvfb did not start on :$n" >&2; return 1
 }
 
+# Creates the selected prefix when missing and starts its server.
 brisel_init_prefix() {
+  BRISEL_PREFIXES_USED+=("$WINEPREFIX")
   mkdir -p "$(dirname "$WINEPREFIX")"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine: creating prefix $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
+    echo "wine: creating $WINEARCH prefix $WINEPREFIX"
+    wine wineboot -i >/dev/null 2>&1 || true
   fi
   if [ ! -f "$WINEPREFIX/.brisel-desktop" ]; then
     # One virtual desktop for all windows: without a window manager, Wine
@@ -57,5 +79,5 @@ brisel_init_prefix() {
   # Start Wine's own background processes now, with their output going
   # nowhere: started by a test program instead, they would inherit its
   # stdout and CTest would wait for them to close it.
-  wineboot >/dev/null 2>&1 </dev/null || true
+  wine wineboot >/dev/null 2>&1 </dev/null || true
 }
