@@ -22,13 +22,14 @@ finish() {
   [ "$failed" -eq 0 ]
 }
 
-# The default value (no name) or the named value of a key, as reg.exe shows it.
+# The default value (no name) or the named value of a key, as reg.exe shows
+# it; REG_VIEW=32 or 64 reads that registry view of a 64-bit prefix.
 reg_value() {  # reg_value KEY [NAME]
   if [ -z "${2:-}" ]; then
-    w reg query "$1" /ve | sed -n 's/^ *([^)]*) *REG_SZ    //p'
+    w reg query "$1" /ve ${REG_VIEW:+/reg:$REG_VIEW} | sed -n 's/^ *([^)]*) *REG_SZ    //p'
   else
-    w reg query "$1" /v "$2" | sed -n "s/^ *$2 *REG_SZ    //p"
+    w reg query "$1" /v "$2" ${REG_VIEW:+/reg:$REG_VIEW} | sed -n "s/^ *$2 *REG_SZ    //p"
   fi
 }
 
-key_exists() { w reg query "$1" >/dev/null; }
+key_exists() { w reg query "$@" >/dev/null; }  # key_exists KEY [/reg:32|/reg:64]
