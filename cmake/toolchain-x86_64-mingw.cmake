@@ -1,7 +1,5 @@
-# Cross build for 64-bit Windows with mingw-w64. The posix-threads variant of
-# the compiler is used because its libstdc++ has std::mutex and std::thread,
-# which the test programs need; everything is linked statically so the module
-# imports nothing but Windows system DLLs.
+# Cross build for 64-bit Windows with mingw-w64: the same module for 64-bit
+# hosts. As for 32 bits, the posix-threads compiler and a static runtime.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-posix)
@@ -11,4 +9,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh;win64")

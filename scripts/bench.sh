@@ -10,13 +10,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/wine-env.sh
-brisel_build_win32 Brisel bench_brisel
+brisel_select_arch "$(brisel_default_arch)"
+brisel_build "$BRISEL_ARCH" Brisel bench_brisel
 brisel_start_xvfb
 brisel_init_prefix
 
 mkdir -p build/bench
 report=build/bench/report.md
-module=build/win32/Brisel.ocx
+module=$BRISEL_BUILD/Brisel.ocx
 {
   echo "# Benchmark report"
   echo
@@ -26,11 +27,11 @@ module=build/win32/Brisel.ocx
   echo
   echo "Brisel.ocx: $(stat -c %s "$module") bytes (Release, statically linked C++ runtime)."
   echo
-  echo "Imports: $(i686-w64-mingw32-objdump -p "$module" | sed -n 's/^\s*DLL Name: //p' | sort | paste -sd ' ')"
+  echo "Imports: $(x86_64-w64-mingw32-objdump -p "$module" | sed -n 's/^\s*DLL Name: //p' | sort | paste -sd ' ')"
 } >"$report"
 # Wine's output goes to a file: Wine's background processes would keep a pipe open.
 status=0
-wine build/win32/tests/wine/bench_brisel.exe >build/bench/run.txt 2>&1 </dev/null || status=$?
+wine $BRISEL_BUILD/tests/wine/bench_brisel.exe >build/bench/run.txt 2>&1 </dev/null || status=$?
 cat build/bench/run.txt >>"$report"
 cat "$report"
 exit "$status"

@@ -6,27 +6,23 @@
 # display of its own and walks through every tab, saving a screenshot of
 # each under build/screenshots/. Extra arguments go to the tool (see
 # README.md), e.g. bash scripts/run.sh --latency 300 --fail-read 21
-# With --win64 first, the 64-bit tool and module run in the 64-bit prefix
-# (build/wineprefix64): bash scripts/run.sh --win64 [options]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/wine-env.sh
-arch=win32
-if [ "${1:-}" = --win64 ]; then arch=win64; shift; fi
-brisel_build "$arch" Brisel brhost
-brisel_use_arch "$arch"
+brisel_select_arch "$(brisel_default_arch)"
+brisel_build "$BRISEL_ARCH"
 interactive=0
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then interactive=1; else brisel_start_xvfb; fi
 brisel_init_prefix
 
-echo "run: registering build/$arch/Brisel.ocx"
-wine regsvr32 /s "$(wine winepath -w "$root/build/$arch/Brisel.ocx")" || {
-  echo "run: regsvr32 could not register build/$arch/Brisel.ocx" >&2; exit 1; }
+echo "run: registering $BRISEL_BUILD/Brisel.ocx"
+wine regsvr32 /s "$(winepath -w "$BRISEL_BUILD/Brisel.ocx")" || {
+  echo "run: regsvr32 could not register $BRISEL_BUILD/Brisel.ocx" >&2; exit 1; }
 
 if [ "$interactive" = 1 ]; then
   echo "run: starting the network tool on $DISPLAY (close its window to end)"
-  wine build/$arch/brhost.exe --properties "$@"
+  wine $BRISEL_BUILD/brhost.exe --properties "$@"
   exit $?
 fi
 
@@ -34,7 +30,7 @@ shots=$root/build/screenshots
 rm -rf "$shots" && mkdir -p "$shots"
 echo "run: no display; walking through the plug-in's tabs on a private one"
 rc=0
-wine build/$arch/brhost.exe --demo-walk "$(wine winepath -w "$shots")" "$@" || rc=$?
+wine $BRISEL_BUILD/brhost.exe --demo-walk "$(winepath -w "$shots")" "$@" || rc=$?
 for bmp in "$shots"/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

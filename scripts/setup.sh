@@ -12,8 +12,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 
 for p in cmake make g++ clang libclang-rt-14-dev libgtest-dev googletest \
-         g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev wine wine32:i386 wine64 \
-         xvfb xdotool imagemagick x11-apps xauth; do
+         g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev \
+         wine wine32:i386 wine64 \
+         xvfb xdotool imagemagick x11-apps xauth locales; do
   have "$p" || need+=("$p")
 done
 
@@ -24,4 +25,14 @@ if [ ${#need[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${need[@]}"
 elif [ "${NEED_UPDATE:-0}" = 1 ]; then
   apt-get update -q
+fi
+
+# A locale with a decimal comma, so the test that the text conversion
+# ignores the process locale has one to switch to.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  echo "setup: generating de_DE.UTF-8"
+  $SUDO sed -i -E 's/^# *(de_DE.UTF-8 UTF-8)/\1/' /etc/locale.gen
+  grep -qx 'de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen
 fi

@@ -8,7 +8,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 . scripts/wine-env.sh
-brisel_build_win32 test_proof_soak test_proof_input
+brisel_select_arch "$(brisel_default_arch)"
+brisel_build "$BRISEL_ARCH" test_proof_soak test_proof_input
 brisel_start_xvfb
 brisel_init_prefix
 
@@ -21,7 +22,7 @@ status=0
 for t in test_proof_soak test_proof_input; do
   echo "soak: $t (cycles $BRISEL_SOAK_CYCLES)"
   # To a file: Wine's background processes would keep a pipe open.
-  wine "build/win32/tests/wine/$t.exe" >"build/soak/$t.txt" 2>&1 </dev/null || status=1
+  wine "$BRISEL_BUILD/tests/wine/$t.exe" >"build/soak/$t.txt" 2>&1 </dev/null || status=1
   grep -E 'Test failed|^ok|^FAIL|passed|after' "build/soak/$t.txt" || true
 done
 exit "$status"

@@ -1,37 +1,50 @@
-# Sourced by the scripts that build and run the Windows side: the builds
-# (build/win32 and build/win64), the private Wine prefixes in the build folder
-# and, when asked for, an Xvfb display of our own. All are torn down on exit.
-# Sourcing selects the 32-bit prefix; brisel_use_arch win64 switches to the
-# 64-bit one. `wine` below always means scripts/wine-run.sh, which starts the
-# right loader for the selected prefix.
+# Sourced by the scripts that build and run the Windows side: the builds, a
+# private Wine prefix per architecture in the build folder and, when asked
+# for, an Xvfb display of our own. Both are torn down on exit.
+#
+# Two architectures: win32 (build/win32, prefix build/wineprefix) and win64
+# (build/win64, prefix build/wineprefix64). Some machines run 64-bit code
+# only (no IA-32 emulation): there the 32-bit side is built but cannot run.
 : "${root:?root must be set}"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
-BRISEL_PREFIXES_USED=()
+brisel_base_path=$PATH
+brisel_prefixes=()
 
-brisel_use_arch() {  # brisel_use_arch win32|win64
-  export BRISEL_WINEARCH=$1 WINEARCH=$1
-  if [ "$1" = win64 ]; then
-    export BRISEL_WINEPREFIX64=${BRISEL_WINEPREFIX64:-$root/build/wineprefix64}
-    export WINEPREFIX=$BRISEL_WINEPREFIX64
-  else
-    export BRISEL_WINEPREFIX=${BRISEL_WINEPREFIX:-$root/build/wineprefix}
-    export WINEPREFIX=$BRISEL_WINEPREFIX
-  fi
+# True when this machine can execute 32-bit programs (Wine's 32-bit loader).
+brisel_can_run_win32() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
+# The architecture the run and bench scripts use: BRISEL_ARCH when set,
+# else win32 where it can run, else win64.
+brisel_default_arch() {
+  if [ -n "${BRISEL_ARCH:-}" ]; then echo "$BRISEL_ARCH"
+  elif brisel_can_run_win32; then echo win32
+  else echo win64; fi
 }
-brisel_use_arch win32
 
-wine() { "$root/scripts/wine-run.sh" "$@"; }
+# Points the environment at one architecture: its build folder
+# (BRISEL_BUILD), its prefix and, for win64, the 64-bit loader.
+brisel_select_arch() {
+  export BRISEL_ARCH=$1
+  export BRISEL_BUILD=$root/build/$1
+  case $1 in
+    win32) export WINEARCH=win32 BRISEL_WINEPREFIX=$root/build/wineprefix
+           export PATH=$brisel_base_path ;;
+    win64) export WINEARCH=win64 BRISEL_WINEPREFIX=$root/build/wineprefix64
+           export PATH=$root/scripts/wine64:$brisel_base_path ;;
+    *) echo "unknown architecture $1" >&2; return 1 ;;
+  esac
+  export WINEPREFIX=$BRISEL_WINEPREFIX
+}
 
-# Installs what is missing and builds one Windows side (all targets, or the
-# ones named) into build/win32 or build/win64.
-brisel_build() {  # brisel_build win32|win64 [target...]
+# Installs what is missing and builds one architecture (all targets, or the
+# ones named) into build/<arch>.
+brisel_build() {
   local arch=$1; shift
-  local toolchain=$root/cmake/toolchain-i686-mingw.cmake
-  [ "$arch" = win64 ] && toolchain=$root/cmake/toolchain-x86_64-mingw.cmake
+  local tc=i686; [ "$arch" = win64 ] && tc=x86_64
   bash "$root/scripts/setup.sh"
   cmake -S "$root" -B "$root/build/$arch" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$tc-mingw.cmake" >/dev/null
   if [ $# -gt 0 ]; then
     cmake --build "$root/build/$arch" -j"$(nproc)" --target "$@" >/dev/null
   else
@@ -42,7 +55,7 @@ brisel_build_win32() { brisel_build win32 "$@"; }
 
 brisel_cleanup() {
   local p
-  for p in "${BRISEL_PREFIXES_USED[@]}"; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done
+  for p in "${brisel_prefixes[@]}"; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done
   if [ -n "${BRISEL_XVFB_PID:-}" ]; then kill "$BRISEL_XVFB_PID" 2>/dev/null || true; fi
 }
 trap brisel_cleanup EXIT
@@ -58,13 +71,14 @@ brisel_start_xvfb() {
   echo "Xvfb did not start on :$n" >&2; return 1
 }
 
-# Creates the selected prefix when missing and starts its server.
+# Makes the selected architecture's prefix when missing and starts its
+# wineserver and background processes.
 brisel_init_prefix() {
-  BRISEL_PREFIXES_USED+=("$WINEPREFIX")
   mkdir -p "$(dirname "$WINEPREFIX")"
+  brisel_prefixes+=("$WINEPREFIX")
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating $WINEARCH prefix $WINEPREFIX"
-    wine wineboot -i >/dev/null 2>&1 || true
+    wineboot -i >/dev/null 2>&1 || true
   fi
   if [ ! -f "$WINEPREFIX/.brisel-desktop" ]; then
     # One virtual desktop for all windows: without a window manager, Wine
@@ -75,9 +89,16 @@ brisel_init_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.brisel-desktop"
   fi
+  if [ ! -f "$WINEPREFIX/.brisel-nocrashdialog" ]; then
+    # A program that crashes ends at once with its exception code instead
+    # of waiting behind Wine's crash dialog until its time limit.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.brisel-nocrashdialog"
+  fi
   wineserver -p 2>/dev/null || true   # keep one server across the test programs
   # Start Wine's own background processes now, with their output going
   # nowhere: started by a test program instead, they would inherit its
   # stdout and CTest would wait for them to close it.
-  wine wineboot >/dev/null 2>&1 </dev/null || true
+  wineboot >/dev/null 2>&1 </dev/null || true
 }

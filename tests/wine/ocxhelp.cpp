@@ -2,6 +2,8 @@
 
 #include <sddl.h>
 
+#include "wtest.h"
+
 namespace ocx {
 
 const CLSID kClsid = {0xe11d7042, 0x0cc6, 0x49e7, {0x96, 0xb8, 0xca, 0xc4, 0xb5, 0xba, 0xce, 0xb1}};
@@ -66,6 +68,17 @@ bool DenyWrites(const std::string& path) {
 void DeleteKey(const std::string& path) {
     RegDeleteTreeA(HKEY_CLASSES_ROOT, path.c_str());
     RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
+}
+
+void init() {
+    CoInitialize(nullptr);
+    Module module;
+    ok(module.Register() == S_OK, "register");
+}
+
+void done() {
+    Module module;
+    ok(module.Unregister() == S_OK, "unregister");
 }
 
 namespace {

@@ -37,6 +37,11 @@ private:
     HMODULE m_h;
 };
 
+// Test cases that open and close a program's run: init initialises COM and
+// registers the module, done unregisters it.
+void init();
+void done();
+
 // Registry under HKEY_CLASSES_ROOT.
 bool KeyExists(const std::string& path);
 std::string DefaultValue(const std::string& path);  // "<missing>" when absent

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "pages/sunblindpage.h"
 #include "wtest.h"
@@ -81,6 +82,13 @@ std::string Text(HWND page, int id) {
 
 int CheckState(HWND page, int id) { return static_cast<int>(SendDlgItemMessageA(page, id, BM_GETCHECK, 0, 0)); }
 
+// A source code from its two boxes: local is bit 0, common bit 1; a box in
+// neither state makes the code 0.
+int SourceCode(int local, int common) {
+    const bool known = (local == 0 || local == 1) && (common == 0 || common == 1);
+    return known ? local | common << 1 : 0;
+}
+
 }  // namespace
 
 Usage Measure() {
@@ -129,27 +137,95 @@ PageState CaptureState(HWND page, int channel) {
     PageState s;
     s.topDownTime = Text(page, ids.topDownTime);
     for (int f = 0; f < sunblind::kFieldCount; ++f) s.block.text[f] = Text(page, ids.field[f]);
-    s.block.levelSource = sunblind::CodeFromChecks(CheckState(page, ids.levelLocal), CheckState(page, ids.levelCommon));
-    s.block.overrideSource =
-        sunblind::CodeFromChecks(CheckState(page, ids.overrideLocal), CheckState(page, ids.overrideCommon));
+    s.block.levelSource = SourceCode(CheckState(page, ids.levelLocal), CheckState(page, ids.levelCommon));
+    s.block.overrideSource = SourceCode(CheckState(page, ids.overrideLocal), CheckState(page, ids.overrideCommon));
     s.luxCommon = CheckState(page, ids.luxCommon) == BST_CHECKED;
     return s;
 }
 
+namespace {
+
+// The node's layout, written out here rather than taken from the module, so
+// that a fault in the module's encoders cannot hide in its own oracle.
+struct ChannelLayout {
+    long driveTimeItem;   // top down time, 16-bit tenths of a second
+    long record;          // the record holding the channel's block
+    int block;            // where the block starts in it
+    std::uint8_t luxBit;  // the channel's "common lux" bit in record 21's first byte
+};
+const ChannelLayout kChannelLayout[] = {
+    {30, 21, 1, 0x01}, {31, 21, 15, 0x02}, {33, 22, 1, 0x04}, {32, 22, 15, 0x08},
+};
+constexpr long kFlagRecord = 21;
+
+// A block field: offset in the block, bytes (2: big-endian, 1: low byte),
+// and the factor the number is multiplied by before its integer part is
+// stored. In the order of sunblind::Field.
+struct FieldLayout {
+    int offset, bytes;
+    double factor;
+};
+const FieldLayout kFieldLayout[] = {
+    {0, 2, 1.0},    // down setpoint, lux
+    {2, 2, 1.0},    // up setpoint, lux
+    {4, 2, 10.0},   // time before down, tenths of a second
+    {6, 2, 10.0},   // time before up
+    {8, 1, 10.0},   // push time long, tenths, signed
+    {9, 1, 10.0},   // push time short
+    {12, 1, 2.0},   // top level, half percent
+    {13, 1, 2.0},   // bottom level
+};
+static_assert(sizeof kFieldLayout / sizeof *kFieldLayout == sunblind::kFieldCount, "one row per field");
+constexpr int kLevelSourceOffset = 10, kOverrideSourceOffset = 11;
+
+// The number a text stands for, as the C library reads it in the "C"
+// locale: white space, then the longest number; 0 when there is none.
+double Number(const std::string& text) {
+    const char* p = text.c_str();
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    return __mingw_strtod(p, nullptr);
+}
+
+// The integer part (toward zero) of x * factor, two's complement; 0 when
+// that is not finite or does not fit 64 bits.
+std::uint64_t Stored(double x, double factor) {
+    const double scaled = x * factor;
+    if (!(scaled >= -9223372036854775808.0 && scaled < 9223372036854775808.0)) return 0;
+    return static_cast<std::uint64_t>(static_cast<long long>(scaled));
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> ExpectedWrite(int channel, long index, const simnode::Call& read, const PageState& state) {
-    const sunblind::Channel& ch = sunblind::ChannelInfo(channel);
-    CBitConverter conv;
-    std::vector<std::uint8_t> buf(sunblind::kValueBufferSize, 0);
+    const ChannelLayout& ch = kChannelLayout[channel - 1];
+    std::vector<std::uint8_t> buf(32, 0);  // the value buffer: zero beyond what the read filled
     std::copy_n(read.bytes.begin(), std::min(read.bytes.size(), buf.size()), buf.begin());
     if (index == ch.driveTimeItem) {
-        sunblind::EncodeTopDownTime(conv, buf.data(), state.topDownTime);
-        buf.resize(sunblind::kDriveTimeWriteLength);
+        const std::uint64_t v = Stored(Number(state.topDownTime), 10.0);
+        buf[0] = static_cast<std::uint8_t>(v >> 8);
+        buf[1] = static_cast<std::uint8_t>(v);
+        buf.resize(2);
         return buf;
     }
-    if (index != sunblind::kFlagRecord && index != ch.settingsRecord) return {};
-    if (index == sunblind::kFlagRecord) sunblind::EncodeLuxSource(conv, buf.data(), channel, state.luxCommon);
-    if (index == ch.settingsRecord) sunblind::EncodeBlock(conv, buf.data(), ch.blockStart, state.block);
-    buf.resize(sunblind::kRecordWriteLength);
+    if (index != kFlagRecord && index != ch.record) return {};
+    if (index == kFlagRecord)
+        buf[0] = static_cast<std::uint8_t>(state.luxCommon ? buf[0] | ch.luxBit : buf[0] & ~ch.luxBit);
+    if (index == ch.record) {
+        std::uint8_t* block = buf.data() + ch.block;
+        for (int f = 0; f < sunblind::kFieldCount; ++f) {
+            const FieldLayout& l = kFieldLayout[f];
+            const std::uint64_t v = Stored(Number(state.block.text[f]), l.factor);
+            if (l.bytes == 2) {
+                block[l.offset] = static_cast<std::uint8_t>(v >> 8);
+                block[l.offset + 1] = static_cast<std::uint8_t>(v);
+            } else {
+                block[l.offset] = static_cast<std::uint8_t>(v);
+            }
+        }
+        block[kLevelSourceOffset] = static_cast<std::uint8_t>(state.block.levelSource);
+        block[kOverrideSourceOffset] = static_cast<std::uint8_t>(state.block.overrideSource);
+    }
+    buf.resize(31);
     return buf;
 }
 
@@ -166,7 +242,7 @@ int AuditWrites(const simnode::Node& node, size_t mark, int channel, const PageS
                 read = &node.log[j];
                 break;
             }
-        if (!wtest::check(file, line, read && read->result == 0 && read->length == sunblind::kWriteReadLength,
+        if (!wtest::check(file, line, read && read->result == 0 && read->length == 32,
                      "ch %d: write of item %ld without a successful read before it", channel, w.index))
             continue;
         const std::vector<std::uint8_t> expected = ExpectedWrite(channel, w.index, *read, state);

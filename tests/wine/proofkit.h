@@ -41,8 +41,9 @@ PageState CaptureState(HWND page, int channel);
 
 // The bytes a Write of the page must send for item index after the read
 // `read` (a logged successful read of that item): the read's bytes, zero
-// beyond what the host filled, with the channel's own bytes encoded from the
-// page. Empty when the page has no business writing index.
+// beyond what the host filled, with the channel's own bytes worked out from
+// the page's texts by the arithmetic written out in proofkit.cpp (not by the
+// module's encoders). Empty when the page has no business writing index.
 std::vector<std::uint8_t> ExpectedWrite(int channel, long index, const simnode::Call& read, const PageState& state);
 
 // Checks every write logged from mark on: it must follow a successful read

@@ -110,4 +110,12 @@ void Rig::Click(HWND page, int id) {
     wtest::pump(10);
 }
 
+void FillJunk(simnode::Node& node, unsigned seed) {
+    for (auto& item : node.items)
+        for (auto& b : item.second) {
+            seed = seed * 1103515245u + 12345u;
+            b = static_cast<std::uint8_t>(seed >> 16);
+        }
+}
+
 }  // namespace driver

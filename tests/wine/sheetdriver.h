@@ -62,4 +62,8 @@ struct Rig {
 
 std::string WindowText(HWND hwnd);
 
+// Deterministic junk in every byte of every item of the node, from seed: what
+// another user of the node may have left in the bytes a page does not own.
+void FillJunk(simnode::Node& node, unsigned seed);
+
 }  // namespace driver

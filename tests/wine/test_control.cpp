@@ -115,17 +115,6 @@ std::vector<BYTE> SaveStream(IUnknown* control) {
 
 }  // namespace
 
-static void init() {
-    CoInitialize(nullptr);
-    ocx::Module module;
-    ok(module.Register() == S_OK, "register");
-}
-
-static void done() {
-    ocx::Module module;
-    ok(module.Unregister() == S_OK, "unregister");
-}
-
 // The interfaces a container asks for, one object behind them all, and
 // what the object says about itself.
 static void test_identity() {
@@ -396,7 +385,9 @@ static void test_persistence_round_trip() {
     ok(sb->InitNew(storage.p) == S_OK, "storage InitNew");
     ok(sa->Save(storage.p, FALSE) == S_OK && sa->SaveCompleted(nullptr) == S_OK, "storage Save");
     ok(sb->Load(storage.p) == S_OK, "storage Load");
-    ob->GetExtent(DVASPECT_CONTENT, &got);
+    got = SIZEL{};
+    ok(ob->GetExtent(DVASPECT_CONTENT, &got) == S_OK && got.cx == 5000 && got.cy == 3000,
+       "extent after storage Load %ld x %ld", got.cx, got.cy);
     ok(SaveStream(b.p) == sized, "storage round trip differs");
 
     // Property bag.
@@ -513,6 +504,6 @@ static void test_properties_two_controls() {
     ok(siteA.siteRefs() == 0, "site A kept after the control went: %ld", siteA.siteRefs());
 }
 
-WTEST_MAIN(WTEST(init), WTEST(test_identity), WTEST(test_verbs), WTEST(test_dispatch),
+WTEST_MAIN(WTEST(ocx::init), WTEST(test_identity), WTEST(test_verbs), WTEST(test_dispatch),
            WTEST(test_connection_points), WTEST(test_persistence_round_trip), WTEST(test_persistence_bad_data),
-           WTEST(test_properties_two_controls), WTEST(done))
+           WTEST(test_properties_two_controls), WTEST(ocx::done))

@@ -116,17 +116,6 @@ LRESULT CALLBACK FrameProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindo
 
 }  // namespace
 
-static void init() {
-    CoInitialize(nullptr);
-    ocx::Module module;
-    ok(module.Register() == S_OK, "register");
-}
-
-static void done() {
-    ocx::Module module;
-    ok(module.Unregister() == S_OK, "unregister");
-}
-
 static void test_source_bitmap() {
     const Pixels source = SourceBitmap();
     if (!ok(source.size() == 31 * 31, "bitmap 1 is not 31 x 31 at 4 bits per pixel")) return;
@@ -155,7 +144,7 @@ static void host_once() {
     auto axInit = reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
     auto axGet = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
         reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
-    if (!ok(axInit && axGet, "atl.dll: no AtlAxWinInit") || source.empty()) return;
+    if (!ok(axInit && axGet, "atl.dll: no AtlAxWinInit") || !ok(!source.empty(), "no bitmap 1 in the module")) return;
     axInit();  // FALSE once the window class is registered
 
     WNDCLASSA wc = {};
@@ -173,36 +162,46 @@ static void host_once() {
         DestroyWindow(frame);
         return;
     }
-    wtest::pump(500);
 
+    // In place active: the control has its window, however long that takes.
     IUnknown* control = nullptr;
-    ok(axGet(host, &control) == S_OK && control, "no control in the host");
     HWND window = nullptr;
-    if (control) {
+    const auto active = [&] {
+        if (!control && (axGet(host, &control) != S_OK || !control)) return false;
         IOleInPlaceObject* inplace = nullptr;
         control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inplace));
-        if (inplace) {
-            ok(inplace->GetWindow(&window) == S_OK, "not in-place active");
-            inplace->Release();
-        }
-    }
-    if (ok(window != nullptr, "no control window")) {
+        if (!inplace) return false;
+        HWND got = nullptr;
+        if (inplace->GetWindow(&got) == S_OK) window = got;
+        inplace->Release();
+        return window != nullptr;
+    };
+    wtest::pump_until(active, 20000);
+    ok(control != nullptr, "no control in the host");
+    if (ok(window != nullptr, "not in-place active: no control window")) {
         RECT rc = {};
         GetClientRect(window, &rc);
         ok(GetParent(window) == host && IsWindowVisible(window), "window not shown in the host");
         ok(rc.right == W && rc.bottom == H, "window %ld x %ld", rc.right, rc.bottom);
 
-        // What is on the screen.
+        // What is on the screen, once painting has caught up.
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        wtest::pump(200);
-        Canvas shot(W, H, 0x123456);
-        HDC dc = GetDC(window);
-        BitBlt(shot.dc, 0, 0, W, H, dc, 0, 0, SRCCOPY);
-        ReleaseDC(window, dc);
-        const Pixels screen = shot.pixels();
-        SaveBmp("atl_host.bmp", screen, W, H);
+        Pixels screen;
         bool magenta = true;
-        const int bad = Mismatches(source, screen, W, H, &magenta);
+        int bad = -1;
+        wtest::pump_until(
+            [&] {
+                Canvas shot(W, H, 0x123456);
+                HDC dc = GetDC(window);
+                BitBlt(shot.dc, 0, 0, W, H, dc, 0, 0, SRCCOPY);
+                ReleaseDC(window, dc);
+                screen = shot.pixels();
+                magenta = true;
+                bad = Mismatches(source, screen, W, H, &magenta);
+                return bad == 0;
+            },
+            10000);
+        SaveBmp("atl_host.bmp", screen, W, H);
         ok(bad == 0, "%d of 900 sampled pixels differ on the screen", bad);
         ok(!magenta, "the bitmap's last row or column is on the screen");
     }
@@ -263,7 +262,7 @@ static void host_once() {
 
     // Closing the host closes the control and takes its window away.
     DestroyWindow(frame);
-    wtest::pump(100);
+    wtest::pump_until([&] { return !window || !IsWindow(window); }, 10000);
     ok(!window || !IsWindow(window), "control window left behind");
 }
 
@@ -277,4 +276,4 @@ static void test_atl_host() {
     }
 }
 
-WTEST_MAIN(WTEST(init), WTEST(test_source_bitmap), WTEST(test_atl_host), WTEST(done))
+WTEST_MAIN(WTEST(ocx::init), WTEST(test_source_bitmap), WTEST(test_atl_host), WTEST(ocx::done))

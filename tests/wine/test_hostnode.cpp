@@ -161,7 +161,9 @@ static void test_options_on_node() {
     const DWORD start = GetTickCount();
     for (int k = 0; k < 3; ++k) Read(slow, 21);
     const DWORD took = GetTickCount() - start;
-    ok(took >= 420 && took < 1500, "three calls took %lu ms", took);
+    // At least the latency each; how much more is the machine's business
+    // (the benchmark measures it), so the upper limit is only a sanity one.
+    ok(took >= 420 && took < 60000, "three calls took %lu ms", took);
 }
 
 // The node file: created from the default, rewritten after each write,

@@ -95,8 +95,7 @@ static void test_type_library() {
         TLIBATTR* attr = nullptr;
         lib->GetLibAttr(&attr);
         ok(attr->lcid == 0x409, "lcid %lx", attr->lcid);
-        const SYSKIND own = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;  // the module's bitness
-        ok(attr->syskind == own, "syskind %d", attr->syskind);
+        ok(attr->syskind == (sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32), "syskind %d", attr->syskind);
         ok(attr->wMajorVerNum == 1 && attr->wMinorVerNum == 0, "version %u.%u", attr->wMajorVerNum,
            attr->wMinorVerNum);
         ok(attr->wLibFlags & LIBFLAG_FCONTROL, "flags %x", attr->wLibFlags);

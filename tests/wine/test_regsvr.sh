@@ -10,6 +10,7 @@ TLB='HKCR\TypeLib\{B42E6C39-22E8-49EF-8995-52B26D5A1030}'
 trap 'w regsvr32 /s /u "$ocx" >/dev/null' EXIT
 
 w regsvr32 /s /u "$ocx" >/dev/null
+check "module path from winepath" test -n "$ocx"   # or an empty path would match below
 check "registered" w regsvr32 /s "$ocx"
 
 # key|value name|expected default or named value
@@ -38,6 +39,7 @@ check "Node key" key_exists "$CLS\\Node"
 # Registering again gives the same keys and values and puts back values
 # that were changed in between.
 before=$(w reg query "$CLS" /s)
+check "registration listed" test -n "$before"
 w reg add "$CLS\\Node\\TestID" /ve /d changed /f >/dev/null
 w reg add "$CLS\\Node\\ProgramID" /ve /d 00 /f >/dev/null
 eq "TestID changed" "$(reg_value "$CLS\\Node\\TestID")" "changed"
@@ -49,11 +51,11 @@ eq "second registration" "$(w reg query "$CLS" /s)" "$before"
 for case in "registered" "node already gone" "already unregistered"; do
   case $case in
     "node already gone") w regsvr32 /s "$ocx"; w reg delete "$CLS\\Node" /f >/dev/null
-                         check "$case: Node deleted" bash -c "! '$WINE_RUN' reg query '$CLS\\Node' >/dev/null 2>&1" ;;
+                         check "$case: Node deleted" key_absent "$CLS\\Node" ;;
   esac
   check "$case: unregistered" w regsvr32 /s /u "$ocx"
   for key in "$CLS\\Node" "$CLS" "$PROGID" "$TLB" 'HKCR\Interface\{5CF820CA-7C80-4EEF-A37F-2EB289208B6F}'; do
-    check "$case: $key gone" bash -c "! '$WINE_RUN' reg query '$key' >/dev/null 2>&1"
+    check "$case: $key gone" key_absent "$key"
   done
 done
 

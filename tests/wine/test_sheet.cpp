@@ -60,7 +60,7 @@ static void test_interfaces_and_warning() {
         } else {
             ok(rig.Open(), "%d: no sheet", i);
         }
-        wtest::pump_until([&] { return rig.watch.boxes.size() >= row.boxes; }, 1000);
+        wtest::pump_until([&] { return rig.watch.boxes.size() >= row.boxes; }, 20000);
         wtest::pump(100);
         ok(rig.watch.boxes.size() == row.boxes, "%d: %u boxes", i, (unsigned)rig.watch.boxes.size());
         if (!rig.watch.boxes.empty()) {
@@ -137,7 +137,13 @@ static void test_reader_failing_everything() {
     rig.node.failFill = simnode::FailFill::Scribble;
     if (!ok(rig.Open(), "no sheet")) return;
     ok(rig.Text(rig.Page(0), IDC_NODENAME).empty(), "name shown from a failed read");
-    for (const auto& call : rig.node.log) ok(call.op != simnode::Call::Write, "write to index %ld", call.index);
+    // The page did ask (and was refused), and nothing was written.
+    int names = 0, writes = 0;
+    for (const auto& call : rig.node.log) {
+        names += call.op == simnode::Call::Name;
+        writes += call.op == simnode::Call::Write;
+    }
+    ok(names >= 1 && writes == 0, "%d name reads, %d writes", names, writes);
     ok(rig.watch.boxes.empty(), "warned although both interfaces exist");
 }
 

@@ -4,8 +4,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WINE_RUN="$here/../../scripts/wine-run.sh"
 passed=0
 failed=0
+skipped=0
 
-w() { "$WINE_RUN" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+w() { "$WINE_RUN" "${WINEARCH:-win32}" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 check() {  # check DESCRIPTION COMMAND...
   local what=$1; shift
@@ -17,8 +18,15 @@ eq() {  # eq DESCRIPTION ACTUAL EXPECTED
     failed=$((failed + 1)); echo "FAIL: $1: got '$2', expected '$3'" >&2; fi
 }
 
+# A check that cannot run here, with the reason: counted apart.
+skip() {  # skip DESCRIPTION REASON
+  skipped=$((skipped + 1)); echo "SKIP: $1 ($2)"
+}
+
 finish() {
-  echo "$passed passed, $failed failed"
+  # collected by scripts/test.sh
+  if [ "$skipped" -gt 0 ]; then echo "checks: $passed passed, $failed failed, $skipped skipped"
+  else echo "checks: $passed passed, $failed failed"; fi
   [ "$failed" -eq 0 ]
 }
 
@@ -33,3 +41,13 @@ reg_value() {  # reg_value KEY [NAME]
 }
 
 key_exists() { w reg query "$@" >/dev/null; }  # key_exists KEY [/reg:32|/reg:64]
+
+# True only when reg.exe ran and found no such key (it exits 1), and a key
+# that is always there can be read: a Wine that fails to start, or a reg.exe
+# that fails some other way, is no proof of absence. A second argument
+# /reg:32 or /reg:64 looks in that registry view.
+key_absent() {  # key_absent KEY [/reg:32|/reg:64]
+  w reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion >/dev/null 2>&1 || return 1
+  w reg query "$@" >/dev/null 2>&1
+  [ $? -eq 1 ]
+}

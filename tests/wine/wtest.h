@@ -20,7 +20,8 @@ extern const char* g_current;
 bool check(const char* file, int line, bool cond, const char* fmt, ...)
     __attribute__((format(printf, 4, 5)));
 
-// Runs every case, prints "N passed, N failed", returns the exit code.
+// Runs every case, prints "checks: N passed, N failed" (the line
+// scripts/test.sh collects), returns the exit code.
 int run(const Case* cases, int count);
 
 // Dispatches the thread's messages for ms milliseconds.
@@ -40,7 +41,7 @@ bool pump_until(Pred pred, DWORD ms) {
 }  // namespace wtest
 
 #define ok(cond, ...) wtest::check(__FILE__, __LINE__, (cond), __VA_ARGS__)
-// For helpers that take the caller's line: lok(...) inside, ok_at(line) set.
+// For helpers that report at their caller's line, passed in as `line`.
 #define ok_line(line, cond, ...) wtest::check(__FILE__, (line), (cond), __VA_ARGS__)
 
 #define WTEST_MAIN(...)                                                   \

@@ -12,7 +12,7 @@ TEST(Options, Defaults) {
     EXPECT_EQ(o.interfaces, Interfaces::Both);
     EXPECT_EQ(o.latencyMs, 0u);
     EXPECT_TRUE(o.failRead.empty() && o.failWrite.empty() && !o.failAll);
-    EXPECT_EQ(o.programId, kProgramId);
+    EXPECT_EQ(o.programId, "94 4B 61 6C 64 6F 72 2E");
     EXPECT_TRUE(o.nodeFile.empty() && o.demoDir.empty() && !o.reset && !o.properties);
 }
 

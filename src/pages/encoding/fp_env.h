@@ -1,17 +1,17 @@
 // Keeps the module's arithmetic independent of the floating-point state that
-// the host process has set. A host may have set the SSE unit to a directed
-// rounding mode, flush-to-zero or denormals-are-zero, or unmasked its
-// exceptions; on 32-bit x86 it may also have left the x87 unit at 64-bit
-// precision or a directed rounding mode, and the standard library's text
-// conversions use x87 arithmetic there. While a guard lives, the units the
-// module computes with round to nearest in double precision with every
-// exception masked; its destructor puts the host's state back. On x86-64 the
-// module computes in SSE only, so only the SSE control word is guarded there.
+// the host process has set. On 32-bit x86 the host may have left the x87 unit
+// at 64-bit precision or a directed rounding mode, or set the SSE
+// flush-to-zero bits; the standard library's text conversions use x87
+// arithmetic internally and the module's own products use SSE. While a guard
+// lives, both units round to nearest in double precision with every exception
+// masked; its destructor puts the host's state back. On 64-bit x86 the
+// module computes in SSE only, so only MXCSR (rounding, flush-to-zero) is
+// set and restored; the host's x87 state plays no part there.
 #pragma once
 
 namespace brisel_fp {
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
 class Guard {
 public:
     Guard() {
@@ -29,16 +29,14 @@ public:
 #endif
     }
     ~Guard() {
-#if defined(__i386__)
         // Drop the flags raised meanwhile (inexact at least) so that restoring
         // a control word with unmasked exceptions cannot trap at the host's
         // next x87 instruction.
+#if defined(__i386__)
         __asm__ __volatile__("fnclex" : : : "memory");
         __asm__ __volatile__("fldcw %0" : : "m"(x87_) : "memory");
 #endif
 #if defined(__SSE__)
-        // The host's own flags come back with its control bits; SSE raises
-        // nothing on loading them.
         __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr_) : "memory");
 #endif
     }
@@ -46,9 +44,7 @@ public:
     Guard& operator=(const Guard&) = delete;
 
 private:
-#if defined(__i386__)
     unsigned short x87_ = 0;
-#endif
     unsigned int mxcsr_ = 0;
 };
 
