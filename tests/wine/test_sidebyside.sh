@@ -90,6 +90,19 @@ loaded() {  # loaded 32|64
   w "$client" | sed -n 's/^module: //p' | tr '[:upper:]' '[:lower:]'
 }
 lower() { echo "$1" | tr '[:upper:]' '[:lower:]'; }
+
+# The network tool of that bitness, beside its module, finds the plug-in
+# through the Node key of its own view and walks through its Properties;
+# prints the tool's exit code (0 done, 3 no plug-in registered).
+tool() {  # tool 32|64
+  local exe=$toolDir64/brhost.exe dir
+  [ "$1" = 32 ] && exe=$toolDir32/brhost.exe
+  dir=$(w winepath -w "$tmp")
+  w "$exe" --node "$dir\\node$1.txt" --tick 250 --demo-walk "$dir" >/dev/null 2>&1
+  echo $?
+}
+toolDir64=$(dirname "$1")
+toolDir32=$(dirname "$2")
 tmp=$(mktemp -d)
 trap 'regsvr 64 /u "$ocx64" >/dev/null; register32 /u >/dev/null; rm -rf "$tmp"' EXIT
 
@@ -108,10 +121,13 @@ for v in 64 32; do
 done
 before64=$(view 64)
 
-# Each bitness's client creates the control from its own module.
+# Each bitness's client creates the control from its own module, and each
+# bitness's network tool opens its own plug-in.
 eq "64-bit client's module" "$(loaded 64)" "$(lower "$ocx64")"
+eq "64-bit network tool" "$(tool 64)" 0
 if [ "$runs32" = 1 ]; then
   eq "32-bit client's module" "$(loaded 32)" "$(lower "$ocx32")"
+  eq "32-bit network tool" "$(tool 32)" 0
   # The 32-bit module registered again and unregistered: the 64-bit view
   # stays as it was, the 64-bit client still finds its module.
   check "32-bit module registered again" register32
@@ -124,6 +140,7 @@ if [ "$runs32" = 1 ]; then
   before32=$(view 32)
 else
   skip "32-bit client's module" "$no32"
+  skip "32-bit network tool" "$no32"
   skip "registering and unregistering the 32-bit module leaves the 64-bit view alone" "$no32"
 fi
 
@@ -136,6 +153,7 @@ for key in "HKCR\\CLSID\\$CLSID" "HKCR\\$PROGID" "HKCR\\Interface\\$IFACE" "HKCR
   check "view 64: $key gone" key_absent "$key" /reg:64
 done
 eq "64-bit client without its module" "$(loaded 64)" ""
+eq "64-bit network tool without its module" "$(tool 64)" 3
 if [ "$runs32" = 1 ]; then
   eq "32-bit client with the 64-bit module gone" "$(loaded 32)" "$(lower "$ocx32")"
 else
