@@ -15,7 +15,7 @@ mkdir -p "$out"
 
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
        -I src/pages/encoding)
-lib=(src/pages/encoding/converter.cpp src/pages/encoding/sunblind_items.cpp)
+lib=(src/pages/encoding/converter.cpp src/pages/encoding/real_text.cpp src/pages/encoding/sunblind_items.cpp)
 for t in "${targets[@]}"; do
   echo "fuzz: building $t"
   clang++ "${flags[@]}" "fuzz/${t}_fuzz.cpp" "${lib[@]}" -o "$out/${t}_fuzz"

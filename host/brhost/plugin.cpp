@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "fw/comptr.h"
 #include "winregistry.h"
 
 namespace brhost {
@@ -40,9 +41,9 @@ int Plugin::Load(const brmodel::RegistryView& registry, const std::string& progr
     CLSID id;
     HRESULT hr = CLSIDFromString(&wide[0], &id);
     if (SUCCEEDED(hr))
-        hr = CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&m_object));
+        hr = CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_object.put_void());
     if (FAILED(hr) || !m_object) {
-        m_object = nullptr;
+        m_object.detach();  // a failed creation's out-value is not ours to release
         std::string where = module.empty() ? "no InprocServer32 module is registered"
                                            : "module " + module;
         if (!module.empty() && GetFileAttributesA(module.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -52,11 +53,8 @@ int Plugin::Load(const brmodel::RegistryView& registry, const std::string& progr
     }
     // As a container does: the site first, then a fresh state.
     m_object->SetClientSite(site);
-    IPersistStreamInit* init = nullptr;
-    if (SUCCEEDED(m_object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&init))) && init) {
-        init->InitNew();
-        init->Release();
-    }
+    com_ptr<IPersistStreamInit> init;
+    if (SUCCEEDED(m_object->QueryInterface(IID_IPersistStreamInit, init.put_void())) && init) init->InitNew();
     return kExitOk;
 }
 
@@ -64,8 +62,7 @@ void Plugin::Unload() {
     if (!m_object) return;
     m_object->Close(OLECLOSE_NOSAVE);
     m_object->SetClientSite(nullptr);
-    m_object->Release();
-    m_object = nullptr;
+    m_object.reset();
 }
 
 SIZE Plugin::Extent(HDC dc) const {
@@ -81,13 +78,12 @@ SIZE Plugin::Extent(HDC dc) const {
 
 bool Plugin::Draw(HDC dc, const RECT& rect) {
     if (!m_object) return false;
-    IViewObject* view = nullptr;
-    if (FAILED(m_object->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view))) || !view) return false;
+    com_ptr<IViewObject> view;
+    if (FAILED(m_object->QueryInterface(IID_IViewObject, view.put_void())) || !view) return false;
     RECTL bounds = {rect.left, rect.top, rect.right, rect.bottom};
     const int saved = SaveDC(dc);  // the plug-in may leave colours, fonts and modes changed
     const HRESULT hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
     RestoreDC(dc, saved);
-    view->Release();
     return SUCCEEDED(hr);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "discovery.h"
+#include "fw/comptr.h"
 
 namespace brhost {
 
@@ -38,7 +39,7 @@ public:
     int Load(const brmodel::RegistryView& registry, const std::string& programId, IOleClientSite* site,
              std::string& message);
     void Unload();
-    bool Loaded() const { return m_object != nullptr; }
+    bool Loaded() const { return static_cast<bool>(m_object); }
 
     // The control's picture in rect, or false when it cannot draw.
     bool Draw(HDC dc, const RECT& rect);
@@ -52,7 +53,7 @@ public:
     std::vector<std::string> others;  // further classes that matched
 
 private:
-    IOleObject* m_object = nullptr;
+    com_ptr<IOleObject> m_object;
 };
 
 }  // namespace brhost

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "sheet/nodeaccess.h"
+#include "pages/nodeaccess.h"
 
 namespace simnode {
 

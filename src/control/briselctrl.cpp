@@ -16,8 +16,6 @@ const char kBriselProgID[] = "Brisel.BriselCtrl.1";
 const WORD _wVerMajor = 1;
 const WORD _wVerMinor = 0;
 
-CBriselCtrl* g_pCurrentControl = nullptr;
-
 IMPLEMENT_DYNCREATE(CBriselCtrl)
 
 CBriselCtrl::CBriselCtrl() { InitializeIIDs(&IID_DBrisel, &IID_DBriselEvents); }

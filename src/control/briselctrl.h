@@ -16,9 +16,9 @@ extern const char kBriselProgID[];     // "Brisel.BriselCtrl.1"
 // persisted data: 1.0.
 extern const WORD _wVerMajor;
 extern const WORD _wVerMinor;
-// OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT
-// | OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE.
-constexpr DWORD kBriselOleMisc = 0x20191;
+// How containers treat the control (registered and answered by GetMiscStatus).
+constexpr DWORD kBriselOleMisc = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT |
+                                 OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 
 class CBriselCtrl : public COleControl {
     DECLARE_DYNCREATE(CBriselCtrl)
@@ -43,7 +43,3 @@ public:
     // Automation: the modal About box.
     void AboutBox();
 };
-
-// The control whose Properties verb ran last; the sheet's constructor reads
-// it to reach that control's client site. Holds no counted reference.
-extern CBriselCtrl* g_pCurrentControl;

@@ -140,7 +140,7 @@ private:
     com_ptr<IOleAdviseHolder> m_pOleAdviseHolder;
     com_ptr<IAdviseSink> m_pViewAdviseSink;
     DWORD m_dwViewAdviseAspects = 0, m_dwViewAdviseFlags = 0;
-    std::map<DWORD, IUnknown*> m_eventSinks;  // counted references
+    std::map<DWORD, com_ptr<IUnknown>> m_eventSinks;
     DWORD m_dwNextCookie = 1;
 
     SIZEL m_extent;  // HIMETRIC

@@ -98,12 +98,12 @@ HRESULT STDMETHODCALLTYPE COleObjectFactory::CreateInstance(IUnknown* pUnkOuter,
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
     COleControl* object = OnCreateObject();
     if (!object) return E_OUTOFMEMORY;
-    // The new object holds one reference of its own; the query adds the
-    // caller's and the release below drops ours, which deletes the object
-    // when the query failed.
-    const HRESULT hr = object->ExternalQueryInterface(iid, ppv);
-    object->ExternalRelease();
-    return hr;
+    // The new object holds one reference of its own, which this owner takes
+    // over; the query adds the caller's and the owner drops ours on return,
+    // which deletes the object when the query failed.
+    com_ptr<IUnknown> created;
+    created.attach(object->GetControllingUnknown());
+    return object->ExternalQueryInterface(iid, ppv);
 }
 
 HRESULT STDMETHODCALLTYPE COleObjectFactory::LockServer(BOOL fLock) {

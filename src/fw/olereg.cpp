@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "comptr.h"
 #include "handles.h"
 
 namespace {
@@ -122,26 +123,25 @@ std::wstring DefaultValueW(const std::string& path) {
 // platform's UnRegisterTypeLib removes them from both views of a 64-bit
 // system, which would take them from the other bitness's module as well.
 void RemoveOwnInterfaces(const std::wstring& libraryFile, const char* libid) {
-    ITypeLib* lib = nullptr;
-    if (libraryFile.empty() || FAILED(::LoadTypeLibEx(libraryFile.c_str(), REGKIND_NONE, &lib)) || !lib) return;
+    com_ptr<ITypeLib> lib;
+    if (libraryFile.empty() || FAILED(::LoadTypeLibEx(libraryFile.c_str(), REGKIND_NONE, lib.put())) || !lib) return;
     const std::wstring wideLibid = Widen(libid);
     for (UINT i = 0, n = lib->GetTypeInfoCount(); i < n; ++i) {
         TYPEKIND kind;
         if (FAILED(lib->GetTypeInfoType(i, &kind)) || (kind != TKIND_DISPATCH && kind != TKIND_INTERFACE)) continue;
-        ITypeInfo* info = nullptr;
+        com_ptr<ITypeInfo> info;
         TYPEATTR* attr = nullptr;
-        if (FAILED(lib->GetTypeInfo(i, &info)) || !info) continue;
+        if (FAILED(lib->GetTypeInfo(i, info.put())) || !info) continue;
         char iid[39] = {};
         if (SUCCEEDED(info->GetTypeAttr(&attr)) && attr) {
             AfxGuidToStringA(attr->guid, iid);
             info->ReleaseTypeAttr(attr);
         }
-        info->Release();
         const std::string key = std::string("Interface\\") + iid;
         if (iid[0] && ::lstrcmpiW(DefaultValueW(key + "\\TypeLib").c_str(), wideLibid.c_str()) == 0) DeleteTree(key);
     }
-    lib->Release();
 }
+
 
 }  // namespace
 
@@ -155,20 +155,19 @@ BOOL AfxGuidToStringA(REFGUID guid, char (&text)[39]) {
 BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid, LPCSTR pszFileName, LPCSTR pszHelpDir) {
     const std::wstring path = pszFileName ? Widen(pszFileName) : ModulePathW(hInstance);
     if (path.empty()) return FALSE;
-    ITypeLib* raw = nullptr;
-    if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &raw)) || !raw) return FALSE;
+    com_ptr<ITypeLib> lib;
+    if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put())) || !lib) return FALSE;
     BOOL result = FALSE;
     TLIBATTR* attr = nullptr;
-    if (SUCCEEDED(raw->GetLibAttr(&attr)) && attr) {
+    if (SUCCEEDED(lib->GetLibAttr(&attr)) && attr) {
         const bool same = IsEqualGUID(attr->guid, tlid) != 0;
-        raw->ReleaseTLibAttr(attr);
+        lib->ReleaseTLibAttr(attr);
         if (same) {
             std::wstring helpDir = pszHelpDir ? Widen(pszHelpDir) : std::wstring();
-            result = SUCCEEDED(::RegisterTypeLib(raw, const_cast<LPOLESTR>(path.c_str()),
+            result = SUCCEEDED(::RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(path.c_str()),
                                                  pszHelpDir ? &helpDir[0] : nullptr));
         }
     }
-    raw->Release();
     return result;
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "res/resource.h"
-#include "sheet/sheet.h"
+#include "pages/nodeaccess.h"
 
 namespace {
 constexpr long kNodeNameLength = 50;
@@ -24,8 +24,8 @@ BOOL CBriselPropPage::OnInitDialog() {
 void CBriselPropPage::OnShowWindow(BOOL bShow, UINT nStatus) {
     CPropertyPage::OnShowWindow(bShow, nStatus);
     if (!bShow) return;
-    CSheet* sheet = dynamic_cast<CSheet*>(GetParent());
-    INodeReader* reader = sheet ? sheet->m_pNodeReader : nullptr;
+    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
+    INodeReader* reader = source ? source->NodeReader() : nullptr;
     if (!reader) return;
 
     // One byte more than the host may fill, so the text always ends.

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "res/resource.h"
-#include "sheet/sheet.h"
 
 using namespace sunblind;
 
@@ -12,14 +11,17 @@ namespace {
 constexpr UINT_PTR kLiveTimer = 1;
 constexpr UINT kLivePeriodMs = 2000;
 
-// Field order: DownSetpoint, UpSetpoint, TimeBeforeDown, TimeBeforeUp,
-// PushTimeLong, PushTimeShort, TopLevel, BottomLevel.
-const SunblindControlIds kIds[4] = {
-    {201, 203, 204, {210, 212, 211, 213, 215, 214, 205, 206}, 209, 208, 220, 219, 217, 222},
-    {218, 234, 235, {221, 223, 224, 225, 227, 226, 236, 237}, 228, 229, 230, 231, 232, 233},
-    {238, 251, 252, {239, 240, 241, 242, 250, 249, 253, 254}, 245, 246, 243, 244, 247, 248},
-    {255, 262, 263, {256, 257, 258, 259, 261, 260, 264, 265}, 270, 271, 266, 267, 272, 273},
-};
+// The fields in sunblind::Field order.
+#define SUNBLIND_IDS(n)                                                                                       \
+    {                                                                                                         \
+        SB_ID(n, LUXLEVEL), SB_ID(n, ACTUALLEVEL), SB_ID(n, TOPDOWNTIME),                                     \
+            {SB_ID(n, DOWNSETPOINT), SB_ID(n, UPSETPOINT), SB_ID(n, TIMEBEFOREDOWN), SB_ID(n, TIMEBEFOREUP),  \
+             SB_ID(n, PUSHLONG), SB_ID(n, PUSHSHORT), SB_ID(n, TOPLEVEL), SB_ID(n, BOTTOMLEVEL)},             \
+            SB_ID(n, LEVELLOCAL), SB_ID(n, LEVELCOMMON), SB_ID(n, OVERRIDELOCAL), SB_ID(n, OVERRIDECOMMON), \
+            SB_ID(n, LUXLOCAL), SB_ID(n, LUXCOMMON)                                                           \
+    }
+const SunblindControlIds kIds[4] = {SUNBLIND_IDS(1), SUNBLIND_IDS(2), SUNBLIND_IDS(3), SUNBLIND_IDS(4)};
+#undef SUNBLIND_IDS
 
 }  // namespace
 
@@ -78,13 +80,13 @@ BOOL CSunblindPage::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 INodeReader* CSunblindPage::Reader() const {
-    CSheet* sheet = dynamic_cast<CSheet*>(GetParent());
-    return sheet ? sheet->m_pNodeReader : nullptr;
+    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
+    return source ? source->NodeReader() : nullptr;
 }
 
 INodeWriter* CSunblindPage::Writer() const {
-    CSheet* sheet = dynamic_cast<CSheet*>(GetParent());
-    return sheet ? sheet->m_pNodeWriter : nullptr;
+    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
+    return source ? source->NodeWriter() : nullptr;
 }
 
 bool CSunblindPage::ReadItem(long index, unsigned char* buffer, long length) const {

@@ -5,7 +5,7 @@
 
 #include "fw/ctrls.h"
 #include "fw/propsheet.h"
-#include "sheet/nodeaccess.h"
+#include "pages/nodeaccess.h"
 #include "sunblind_items.h"
 
 // Control ids of one sunblind dialog.

@@ -1,7 +1,8 @@
 #include "sheet.h"
 
-#include "control/briselctrl.h"
 #include "res/resource.h"
+
+COleControl* g_pCurrentControl = nullptr;
 
 CSheet::CSheet(const char* pszCaption, CWnd* pParentWnd, UINT iSelectPage)
     : CPropertySheet(pszCaption, pParentWnd, iSelectPage),

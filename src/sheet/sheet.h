@@ -5,17 +5,26 @@
 #pragma once
 
 #include "fw/comptr.h"
+#include "fw/olecontrol.h"
 #include "fw/propsheet.h"
 #include "pages/nodeinfopage.h"
 #include "pages/sunblindpage.h"
-#include "sheet/nodeaccess.h"
+#include "pages/nodeaccess.h"
 
-class CSheet : public CPropertySheet {
+// The control whose Properties verb ran last (its OnProperties sets it); the
+// sheet's constructor reads it to reach that control's client site. Holds no
+// counted reference.
+extern COleControl* g_pCurrentControl;
+
+class CSheet : public CPropertySheet, public INodeSource {
 public:
     CSheet(const char* pszCaption, CWnd* pParentWnd, UINT iSelectPage);
     ~CSheet() override;
 
     BOOL OnInitDialog() override;
+
+    INodeReader* NodeReader() const override { return m_pNodeReader; }
+    INodeWriter* NodeWriter() const override { return m_pNodeWriter; }
 
     // What the pages use; null when not obtained. Plain copies of the counted
     // references below.

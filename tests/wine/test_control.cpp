@@ -11,25 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "fw/comptr.h"
 #include "ocxhelp.h"
 #include "simnode/simnode.h"
 #include "wtest.h"
 
 namespace {
 
-template <class T>
-struct Ref {  // one counted reference, released at scope end
-    T* p = nullptr;
-    ~Ref() {
-        if (p) p->Release();
-    }
-    T* operator->() const { return p; }
-    void** put() { return reinterpret_cast<void**>(&p); }
-};
-
-IUnknown* NewControl() {
-    IUnknown* unk = nullptr;
-    CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&unk));
+com_ptr<IUnknown> NewControl() {
+    com_ptr<IUnknown> unk;
+    CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unk.put_void());
     return unk;
 }
 
@@ -89,9 +80,9 @@ std::vector<BYTE> StreamBytes(IStream* stream) {
     return bytes;
 }
 
-IStream* StreamOf(const std::vector<BYTE>& bytes) {
-    IStream* stream = nullptr;
-    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+com_ptr<IStream> StreamOf(const std::vector<BYTE>& bytes) {
+    com_ptr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
     ULONG written = 0;
     if (!bytes.empty()) stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
     LARGE_INTEGER zero = {};
@@ -105,12 +96,12 @@ DWORD Le32(const std::vector<BYTE>& b, size_t at) {
 
 // Saves a control through IPersistStreamInit.
 std::vector<BYTE> SaveStream(IUnknown* control) {
-    Ref<IPersistStreamInit> persist;
-    control->QueryInterface(IID_IPersistStreamInit, persist.put());
-    Ref<IStream> stream;
-    CreateStreamOnHGlobal(nullptr, TRUE, &stream.p);
-    if (!persist.p || persist->Save(stream.p, TRUE) != S_OK) return {};
-    return StreamBytes(stream.p);
+    com_ptr<IPersistStreamInit> persist;
+    control->QueryInterface(IID_IPersistStreamInit, persist.put_void());
+    com_ptr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    if (!persist.get() || persist->Save(stream.get(), TRUE) != S_OK) return {};
+    return StreamBytes(stream.get());
 }
 
 }  // namespace
@@ -118,9 +109,9 @@ std::vector<BYTE> SaveStream(IUnknown* control) {
 // The interfaces a container asks for, one object behind them all, and
 // what the object says about itself.
 static void test_identity() {
-    Ref<IUnknown> control;
-    control.p = NewControl();
-    if (!ok(control.p != nullptr, "not created")) return;
+    com_ptr<IUnknown> control;
+    control = NewControl();
+    if (!ok(control.get() != nullptr, "not created")) return;
     const IID* iids[] = {&IID_IOleObject, &IID_IOleControl, &IID_IOleInPlaceObject, &IID_IOleInPlaceActiveObject,
                          &IID_IOleWindow, &IID_IViewObject, &IID_IViewObject2, &IID_IDispatch, &ocx::kDispIid,
                          &IID_IProvideClassInfo, &IID_IProvideClassInfo2, &IID_IConnectionPointContainer,
@@ -128,17 +119,17 @@ static void test_identity() {
                          &IID_IPersistStorage};
     int i = 0;
     for (const IID* iid : iids) {
-        Ref<IUnknown> p, back;
-        ok(control->QueryInterface(*iid, p.put()) == S_OK && p.p, "interface %d missing", i);
-        if (p.p) p->QueryInterface(IID_IUnknown, back.put());
-        ok(back.p == control.p, "interface %d: another object's IUnknown", i);
+        com_ptr<IUnknown> p, back;
+        ok(control->QueryInterface(*iid, p.put_void()) == S_OK && p.get(), "interface %d missing", i);
+        if (p.get()) p->QueryInterface(IID_IUnknown, back.put_void());
+        ok(back.get() == control.get(), "interface %d: another object's IUnknown", i);
         ++i;
     }
-    Ref<IUnknown> none;
-    ok(control->QueryInterface(IID_IClassFactory, none.put()) == E_NOINTERFACE && !none.p, "IClassFactory answered");
+    com_ptr<IUnknown> none;
+    ok(control->QueryInterface(IID_IClassFactory, none.put_void()) == E_NOINTERFACE && !none.get(), "IClassFactory answered");
 
-    Ref<IOleObject> ole;
-    control->QueryInterface(IID_IOleObject, ole.put());
+    com_ptr<IOleObject> ole;
+    control->QueryInterface(IID_IOleObject, ole.put_void());
     CLSID clsid = {};
     ok(ole->GetUserClassID(&clsid) == S_OK && IsEqualCLSID(clsid, ocx::kClsid), "GetUserClassID");
     LPOLESTR type = nullptr;
@@ -148,56 +139,55 @@ static void test_identity() {
     DWORD misc = 0;
     ok(ole->GetMiscStatus(DVASPECT_CONTENT, &misc) == S_OK && misc == 0x20191, "misc status %lx", misc);
 
-    Ref<IPersistStreamInit> persist;
-    control->QueryInterface(IID_IPersistStreamInit, persist.put());
+    com_ptr<IPersistStreamInit> persist;
+    control->QueryInterface(IID_IPersistStreamInit, persist.put_void());
     clsid = GUID_NULL;
     ok(persist->GetClassID(&clsid) == S_OK && IsEqualCLSID(clsid, ocx::kClsid), "GetClassID");
 
-    Ref<IProvideClassInfo2> classInfo;
-    control->QueryInterface(IID_IProvideClassInfo2, classInfo.put());
+    com_ptr<IProvideClassInfo2> classInfo;
+    control->QueryInterface(IID_IProvideClassInfo2, classInfo.put_void());
     GUID source = GUID_NULL;
     ok(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source) == S_OK && IsEqualIID(source, ocx::kEventsIid),
        "default source");
-    Ref<ITypeInfo> coclass;
-    ok(classInfo->GetClassInfo(&coclass.p) == S_OK && coclass.p, "GetClassInfo");
-    if (coclass.p) {
+    com_ptr<ITypeInfo> coclass;
+    ok(classInfo->GetClassInfo(coclass.put()) == S_OK && coclass.get(), "GetClassInfo");
+    if (coclass.get()) {
         TYPEATTR* attr = nullptr;
         coclass->GetTypeAttr(&attr);
         ok(attr->typekind == TKIND_COCLASS && IsEqualCLSID(attr->guid, ocx::kClsid), "class info is not the coclass");
         coclass->ReleaseTypeAttr(attr);
     }
 
-    Ref<IDispatch> disp;
-    control->QueryInterface(IID_IDispatch, disp.put());
+    com_ptr<IDispatch> disp;
+    control->QueryInterface(IID_IDispatch, disp.put_void());
     UINT count = 0;
     ok(disp->GetTypeInfoCount(&count) == S_OK && count == 1, "type info count %u", count);
-    Ref<ITypeInfo> info;
-    ok(disp->GetTypeInfo(0, 0x409, &info.p) == S_OK && info.p, "GetTypeInfo");
-    if (info.p) {
+    com_ptr<ITypeInfo> info;
+    ok(disp->GetTypeInfo(0, 0x409, info.put()) == S_OK && info.get(), "GetTypeInfo");
+    if (info.get()) {
         TYPEATTR* attr = nullptr;
         info->GetTypeAttr(&attr);
         ok(IsEqualIID(attr->guid, ocx::kDispIid), "type info is not _DBrisel");
         info->ReleaseTypeAttr(attr);
     }
-    Ref<ITypeInfo> bad;
-    ok(disp->GetTypeInfo(1, 0x409, &bad.p) == DISP_E_BADINDEX && !bad.p, "type info 1");
+    com_ptr<ITypeInfo> bad;
+    ok(disp->GetTypeInfo(1, 0x409, bad.put()) == DISP_E_BADINDEX && !bad.get(), "type info 1");
 }
 
 // The one verb the control lists, and the verbs it does not carry out.
 static void test_verbs() {
-    Ref<IOleObject> ole;
-    ole.p = nullptr;
-    Ref<IUnknown> control;
-    control.p = NewControl();
-    if (!ok(control.p != nullptr, "not created")) return;
-    control->QueryInterface(IID_IOleObject, ole.put());
+    com_ptr<IOleObject> ole;
+    com_ptr<IUnknown> control;
+    control = NewControl();
+    if (!ok(control.get() != nullptr, "not created")) return;
+    control->QueryInterface(IID_IOleObject, ole.put_void());
 
-    Ref<IEnumOLEVERB> verbs;
-    ok(ole->EnumVerbs(&verbs.p) == S_OK && verbs.p, "EnumVerbs");
+    com_ptr<IEnumOLEVERB> verbs;
+    ok(ole->EnumVerbs(verbs.put()) == S_OK && verbs.get(), "EnumVerbs");
     std::vector<OLEVERB> listed;
     OLEVERB verb;
     ULONG fetched = 0;
-    while (verbs.p && verbs->Next(1, &verb, &fetched) == S_OK && fetched == 1) {
+    while (verbs.get() && verbs->Next(1, &verb, &fetched) == S_OK && fetched == 1) {
         listed.push_back(verb);
         if (listed.size() > 10) break;
     }
@@ -208,7 +198,7 @@ static void test_verbs() {
         ok(listed[0].grfAttribs & OLEVERBATTRIB_ONCONTAINERMENU, "not on the container's menu");
     }
     for (auto& v : listed) CoTaskMemFree(v.lpszVerbName);
-    if (verbs.p) {
+    if (verbs.get()) {
         ok(verbs->Reset() == S_OK && verbs->Skip(1) == S_OK && verbs->Skip(1) == S_FALSE, "Skip");
     }
 
@@ -230,10 +220,10 @@ static void test_verbs() {
 
 // Late-bound automation: AboutBox by name, and calls that cannot be served.
 static void test_dispatch() {
-    Ref<IUnknown> control;
-    control.p = NewControl();
-    Ref<IDispatch> disp;
-    if (!ok(control.p && control->QueryInterface(IID_IDispatch, disp.put()) == S_OK, "no IDispatch")) return;
+    com_ptr<IUnknown> control;
+    control = NewControl();
+    com_ptr<IDispatch> disp;
+    if (!ok(control.get() && control->QueryInterface(IID_IDispatch, disp.put_void()) == S_OK, "no IDispatch")) return;
 
     struct Name {
         const wchar_t* name;
@@ -301,34 +291,35 @@ static void test_dispatch() {
 // The (empty) event source: found, listed, and connectable by any
 // dispatch sink.
 static void test_connection_points() {
-    Ref<IUnknown> control, sink;
-    control.p = NewControl();
-    sink.p = NewControl();  // another control serves as a dispatch sink
-    Ref<IConnectionPointContainer> cpc;
-    if (!ok(control.p && control->QueryInterface(IID_IConnectionPointContainer, cpc.put()) == S_OK, "no container"))
+    com_ptr<IUnknown> control, sink;
+    control = NewControl();
+    sink = NewControl();  // another control serves as a dispatch sink
+    com_ptr<IConnectionPointContainer> cpc;
+    if (!ok(control.get() && control->QueryInterface(IID_IConnectionPointContainer, cpc.put_void()) == S_OK, "no container"))
         return;
-    Ref<IConnectionPoint> cp, none;
-    ok(cpc->FindConnectionPoint(ocx::kEventsIid, &cp.p) == S_OK && cp.p, "event point");
-    ok(cpc->FindConnectionPoint(IID_IPropertyNotifySink, &none.p) == CONNECT_E_NOCONNECTION && !none.p,
+    com_ptr<IConnectionPoint> cp, none;
+    ok(cpc->FindConnectionPoint(ocx::kEventsIid, cp.put()) == S_OK && cp.get(), "event point");
+    ok(cpc->FindConnectionPoint(IID_IPropertyNotifySink, none.put()) == CONNECT_E_NOCONNECTION && !none.get(),
        "property notifications");
-    if (!cp.p) return;
+    if (!cp.get()) return;
     IID iid = GUID_NULL;
     ok(cp->GetConnectionInterface(&iid) == S_OK && IsEqualIID(iid, ocx::kEventsIid), "connection interface");
 
-    Ref<IEnumConnectionPoints> points;
-    ok(cpc->EnumConnectionPoints(&points.p) == S_OK, "EnumConnectionPoints");
+    com_ptr<IEnumConnectionPoints> points;
+    ok(cpc->EnumConnectionPoints(points.put()) == S_OK, "EnumConnectionPoints");
     IConnectionPoint* listed[2] = {};
     ULONG fetched = 0;
-    if (points.p) points->Next(2, listed, &fetched);
-    ok(fetched == 1 && listed[0] == cp.p, "%lu points listed", fetched);
-    for (ULONG i = 0; i < fetched; ++i) listed[i]->Release();
+    if (points.get()) points->Next(2, listed, &fetched);
+    com_ptr<IConnectionPoint> owned[2];
+    for (ULONG i = 0; i < fetched && i < 2; ++i) owned[i].attach(listed[i]);
+    ok(fetched == 1 && listed[0] == cp.get(), "%lu points listed", fetched);
 
     simnode::Node node;
     simnode::Site site(node);  // answers neither the events nor IDispatch
     DWORD cookie = 0, other = 0;
     ok(cp->Advise(site.ClientSite(), &other) == CONNECT_E_CANNOTCONNECT && other == 0, "site connected");
     ok(site.siteRefs() == 0, "refused sink kept: %ld", site.siteRefs());
-    ok(cp->Advise(sink.p, &cookie) == S_OK && cookie != 0, "dispatch sink refused");
+    ok(cp->Advise(sink.get(), &cookie) == S_OK && cookie != 0, "dispatch sink refused");
     ok(cp->Unadvise(cookie + 1) == CONNECT_E_NOCONNECTION, "unknown cookie");
     ok(cp->Unadvise(cookie) == S_OK, "Unadvise");
     ok(cp->Unadvise(cookie) == CONNECT_E_NOCONNECTION, "Unadvise twice");
@@ -337,80 +328,80 @@ static void test_connection_points() {
 // What one control saves, another loads: the version first (1.0), then the
 // extent; nothing else of its own.
 static void test_persistence_round_trip() {
-    Ref<IUnknown> a, b;
-    a.p = NewControl();
-    b.p = NewControl();
-    if (!ok(a.p && b.p, "not created")) return;
+    com_ptr<IUnknown> a, b;
+    a = NewControl();
+    b = NewControl();
+    if (!ok(a.get() && b.get(), "not created")) return;
 
     // Stream.
-    Ref<IPersistStreamInit> pa, pb;
-    a->QueryInterface(IID_IPersistStreamInit, pa.put());
-    b->QueryInterface(IID_IPersistStreamInit, pb.put());
+    com_ptr<IPersistStreamInit> pa, pb;
+    a->QueryInterface(IID_IPersistStreamInit, pa.put_void());
+    b->QueryInterface(IID_IPersistStreamInit, pb.put_void());
     ok(pa->InitNew() == S_OK, "InitNew");
-    const std::vector<BYTE> saved = SaveStream(a.p);
+    const std::vector<BYTE> saved = SaveStream(a.get());
     ULARGE_INTEGER max = {};
     ok(pa->GetSizeMax(&max) == S_OK && max.QuadPart == saved.size(), "GetSizeMax %lu for %u bytes",
        (unsigned long)max.QuadPart, (unsigned)saved.size());
     ok(saved.size() == 12 && Le32(saved, 0) == 0x00010000, "saved %u bytes, version %08lx", (unsigned)saved.size(),
        Le32(saved, 0));
-    Ref<IStream> in;
-    in.p = StreamOf(saved);
-    ok(pb->Load(in.p) == S_OK, "Load");
-    ok(SaveStream(b.p) == saved, "saved again differs");
+    com_ptr<IStream> in;
+    in = StreamOf(saved);
+    ok(pb->Load(in.get()) == S_OK, "Load");
+    ok(SaveStream(b.get()) == saved, "saved again differs");
 
     // An extent set in one comes back in the other.
-    Ref<IOleObject> oa, ob;
-    a->QueryInterface(IID_IOleObject, oa.put());
-    b->QueryInterface(IID_IOleObject, ob.put());
+    com_ptr<IOleObject> oa, ob;
+    a->QueryInterface(IID_IOleObject, oa.put_void());
+    b->QueryInterface(IID_IOleObject, ob.put_void());
     SIZEL size = {5000, 3000};
     ok(oa->SetExtent(DVASPECT_CONTENT, &size) == S_OK, "SetExtent");
     ok(pa->IsDirty() == S_OK, "not dirty after SetExtent");
-    const std::vector<BYTE> sized = SaveStream(a.p);
+    const std::vector<BYTE> sized = SaveStream(a.get());
     ok(pa->IsDirty() == S_FALSE, "dirty after Save");
-    Ref<IStream> in2;
-    in2.p = StreamOf(sized);
-    ok(pb->Load(in2.p) == S_OK, "Load sized");
+    com_ptr<IStream> in2;
+    in2 = StreamOf(sized);
+    ok(pb->Load(in2.get()) == S_OK, "Load sized");
     SIZEL got = {};
     ob->GetExtent(DVASPECT_CONTENT, &got);
     ok(got.cx == 5000 && got.cy == 3000, "extent %ld x %ld", got.cx, got.cy);
 
     // Storage.
-    Ref<ILockBytes> bytes;
-    Ref<IStorage> storage;
-    CreateILockBytesOnHGlobal(nullptr, TRUE, &bytes.p);
-    StgCreateDocfileOnILockBytes(bytes.p, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage.p);
-    Ref<IPersistStorage> sa, sb;
-    a->QueryInterface(IID_IPersistStorage, sa.put());
-    b->QueryInterface(IID_IPersistStorage, sb.put());
-    ok(sb->InitNew(storage.p) == S_OK, "storage InitNew");
-    ok(sa->Save(storage.p, FALSE) == S_OK && sa->SaveCompleted(nullptr) == S_OK, "storage Save");
-    ok(sb->Load(storage.p) == S_OK, "storage Load");
+    com_ptr<ILockBytes> bytes;
+    com_ptr<IStorage> storage;
+    CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put());
+    StgCreateDocfileOnILockBytes(bytes.get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.put());
+    com_ptr<IPersistStorage> sa, sb;
+    a->QueryInterface(IID_IPersistStorage, sa.put_void());
+    b->QueryInterface(IID_IPersistStorage, sb.put_void());
+    ok(sb->InitNew(storage.get()) == S_OK, "storage InitNew");
+    ok(sa->Save(storage.get(), FALSE) == S_OK && sa->SaveCompleted(nullptr) == S_OK, "storage Save");
+    ok(sb->Load(storage.get()) == S_OK, "storage Load");
     got = SIZEL{};
     ok(ob->GetExtent(DVASPECT_CONTENT, &got) == S_OK && got.cx == 5000 && got.cy == 3000,
        "extent after storage Load %ld x %ld", got.cx, got.cy);
-    ok(SaveStream(b.p) == sized, "storage round trip differs");
+    ok(SaveStream(b.get()) == sized, "storage round trip differs");
 
     // Property bag.
     Bag bag;
-    Ref<IPersistPropertyBag> ba, bb;
-    a->QueryInterface(IID_IPersistPropertyBag, ba.put());
-    b->QueryInterface(IID_IPersistPropertyBag, bb.put());
+    com_ptr<IPersistPropertyBag> ba, bb;
+    a->QueryInterface(IID_IPersistPropertyBag, ba.put_void());
+    b->QueryInterface(IID_IPersistPropertyBag, bb.put_void());
     ok(ba->Save(&bag, TRUE, TRUE) == S_OK, "bag Save");
     ok(bag.Dump() == "_ExtentX=5000;_ExtentY=3000;_Version=65536;", "bag %s", bag.Dump().c_str());
     ok(pb->InitNew() == S_OK && bb->Load(&bag, nullptr) == S_OK, "bag Load");
-    ok(SaveStream(b.p) == sized, "bag round trip differs");
+    ok(SaveStream(b.get()) == sized, "bag round trip differs");
 }
 
 // Saved data that this version cannot use: short streams make the load fail
 // and leave the control as new; another version is taken and written back
 // as 1.0; a bag without values gives the defaults.
 static void test_persistence_bad_data() {
-    Ref<IUnknown> a;
-    a.p = NewControl();
-    Ref<IPersistStreamInit> pa;
-    if (!ok(a.p && a->QueryInterface(IID_IPersistStreamInit, pa.put()) == S_OK, "no persistence")) return;
+    com_ptr<IUnknown> a;
+    a = NewControl();
+    com_ptr<IPersistStreamInit> pa;
+    if (!ok(a.get() && a->QueryInterface(IID_IPersistStreamInit, pa.put_void()) == S_OK, "no persistence")) return;
     pa->InitNew();
-    const std::vector<BYTE> fresh = SaveStream(a.p);
+    const std::vector<BYTE> fresh = SaveStream(a.get());
 
     const std::vector<BYTE> v2 = {0, 0, 2, 0, 0x88, 0x13, 0, 0, 0xb8, 0x0b, 0, 0};  // 2.0, 5000 x 3000
     std::vector<BYTE> converted = v2;
@@ -431,21 +422,21 @@ static void test_persistence_bad_data() {
     for (const Row& row : rows) {
         pa->InitNew();
         SIZEL odd = {77, 77};  // must not survive a failed load
-        Ref<IOleObject> ole;
-        a->QueryInterface(IID_IOleObject, ole.put());
+        com_ptr<IOleObject> ole;
+        a->QueryInterface(IID_IOleObject, ole.put_void());
         ole->SetExtent(DVASPECT_CONTENT, &odd);
-        Ref<IStream> in;
-        in.p = StreamOf(row.data);
-        ok(pa->Load(in.p) == row.expected, "%s: Load", row.what);
-        ok(SaveStream(a.p) == row.savedAfter, "%s: saved afterwards differs", row.what);
+        com_ptr<IStream> in;
+        in = StreamOf(row.data);
+        ok(pa->Load(in.get()) == row.expected, "%s: Load", row.what);
+        ok(SaveStream(a.get()) == row.savedAfter, "%s: saved afterwards differs", row.what);
     }
     ok(pa->Load(nullptr) == E_POINTER, "null stream");
 
-    Ref<IPersistPropertyBag> pb;
-    a->QueryInterface(IID_IPersistPropertyBag, pb.put());
+    com_ptr<IPersistPropertyBag> pb;
+    a->QueryInterface(IID_IPersistPropertyBag, pb.put_void());
     Bag empty;
     ok(pb->Load(&empty, nullptr) == S_OK, "empty bag");
-    ok(SaveStream(a.p) == fresh, "empty bag is not the default");
+    ok(SaveStream(a.get()) == fresh, "empty bag is not the default");
     Bag bad;
     VARIANT text;
     VariantInit(&text);
@@ -465,16 +456,17 @@ static void test_properties_two_controls() {
     nodeB.SetName("Node B");
     simnode::Site siteA(nodeA), siteB(nodeB);
     {
-        Ref<IOleObject> a, b;
-        CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, a.put());
-        CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, b.put());
-        if (!ok(a.p && b.p, "not created")) return;
+        com_ptr<IOleObject> a, b;
+        CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, a.put_void());
+        CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, b.put_void());
+        if (!ok(a.get() && b.get(), "not created")) return;
         ok(a->SetClientSite(siteA.ClientSite()) == S_OK && b->SetClientSite(siteB.ClientSite()) == S_OK,
            "SetClientSite");
         ok(siteA.siteRefs() == 1 && siteB.siteRefs() == 1, "site refs %ld %ld", siteA.siteRefs(), siteB.siteRefs());
-        IOleClientSite* back = nullptr;
-        ok(b->GetClientSite(&back) == S_OK && back == siteB.ClientSite() && siteB.siteRefs() == 2, "GetClientSite");
-        if (back) back->Release();
+        com_ptr<IOleClientSite> back;
+        ok(b->GetClientSite(back.put()) == S_OK && back.get() == siteB.ClientSite() && siteB.siteRefs() == 2,
+           "GetClientSite");
+        back.reset();
 
         auto names = [](const simnode::Node& n) {
             int count = 0;
@@ -484,7 +476,7 @@ static void test_properties_two_controls() {
         struct Step {
             IOleObject* control;
             int namesA, namesB;  // GetNodeName calls so far
-        } steps[] = {{a.p, 1, 0}, {b.p, 1, 1}, {b.p, 1, 2}};
+        } steps[] = {{a.get(), 1, 0}, {b.get(), 1, 1}, {b.get(), 1, 2}};
         int i = 0;
         for (const Step& step : steps) {
             ocx::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fw/comptr.h"
 #include "ocxhelp.h"
 #include "wtest.h"
 
@@ -164,20 +165,19 @@ static void host_once() {
     }
 
     // In place active: the control has its window, however long that takes.
-    IUnknown* control = nullptr;
+    com_ptr<IUnknown> control;
     HWND window = nullptr;
     const auto active = [&] {
-        if (!control && (axGet(host, &control) != S_OK || !control)) return false;
-        IOleInPlaceObject* inplace = nullptr;
-        control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inplace));
+        if (!control && (axGet(host, control.put()) != S_OK || !control)) return false;
+        com_ptr<IOleInPlaceObject> inplace;
+        control->QueryInterface(IID_IOleInPlaceObject, inplace.put_void());
         if (!inplace) return false;
         HWND got = nullptr;
         if (inplace->GetWindow(&got) == S_OK) window = got;
-        inplace->Release();
         return window != nullptr;
     };
     wtest::pump_until(active, 20000);
-    ok(control != nullptr, "no control in the host");
+    ok(control.get() != nullptr, "no control in the host");
     if (ok(window != nullptr, "not in-place active: no control window")) {
         RECT rc = {};
         GetClientRect(window, &rc);
@@ -208,8 +208,8 @@ static void host_once() {
 
     // Drawn into memory with every orientation of the bounds.
     if (control) {
-        IViewObject* view = nullptr;
-        control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view));
+        com_ptr<IViewObject> view;
+        control->QueryInterface(IID_IViewObject, view.put_void());
         const int w = 90, h = 60;
         const RECTL bounds[] = {{0, 0, w, h}, {w, 0, 0, h}, {0, h, w, 0}, {w, h, 0, 0}};
         Pixels first;
@@ -256,8 +256,8 @@ static void host_once() {
                                     : E_FAIL;
             ok(hr == b.expected, "bad Draw: 0x%08lx", hr);
         }
-        if (view) view->Release();
-        control->Release();
+        view.reset();
+        control.reset();
     }
 
     // Closing the host closes the control and takes its window away.

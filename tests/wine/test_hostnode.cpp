@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "fw/comptr.h"
 #include "plugin.h"
 #include "simulatednode.h"
 #include "test_hostutil.h"
@@ -143,13 +144,11 @@ static void test_options_on_node() {
         }
         char name[50];
         ok((n.node.GetNodeName(name, 50) != 0) == row.nameFails, "%d: name", i);
-        IUnknown* p = nullptr;
+        com_ptr<IUnknown> p;
         IOleClientSite* site = n.site.ClientSite();
-        const bool reader = site->QueryInterface(IID_INodeReader, reinterpret_cast<void**>(&p)) == S_OK;
-        if (p) p->Release();
-        p = nullptr;
-        const bool writer = site->QueryInterface(IID_INodeWriter, reinterpret_cast<void**>(&p)) == S_OK;
-        if (p) p->Release();
+        const bool reader = try_query(site, IID_INodeReader, p) == S_OK;
+        const bool writer = try_query(site, IID_INodeWriter, p) == S_OK;
+        p.reset();
         ok(reader == row.reader && writer == row.writer, "%d: reader %d writer %d", i, reader, writer);
         ++i;
     }

@@ -13,7 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "sheet/nodeaccess.h"
+#include "fw/comptr.h"
+#include "pages/nodeaccess.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ HINSTANCE g_module;
 const CLSID CLSID_Fake = {0x6A1E4F0B, 0x2C37, 0x4D52, {0x9E, 0x88, 0x0B, 0x5D, 0x2A, 0x1C, 0x7F, 0x01}};
 
 struct Access {
-    INodeReader* reader = nullptr;
-    INodeWriter* writer = nullptr;
+    com_ptr<INodeReader> reader;
+    com_ptr<INodeWriter> writer;
 };
 
 INT_PTR CALLBACK InfoPage(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
@@ -83,15 +84,12 @@ public:
 
     // IOleObject
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
-        if (site) site->AddRef();
-        if (m_site) m_site->Release();
-        m_site = site;
+        m_site.reset(site);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override {
         if (!site) return E_POINTER;
-        if ((*site = m_site)) m_site->AddRef();
-        return S_OK;
+        return m_site.copy_to(site);
     }
     HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Close(DWORD) override { return S_OK; }
@@ -101,11 +99,11 @@ public:
     HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT) override {
         if (verb != OLEIVERB_PROPERTIES) return OLEOBJ_S_INVALIDVERB;
-        IOleClientSite* from = site ? site : m_site;
+        IOleClientSite* from = site ? site : m_site.get();
         Access access;
         if (from) {
-            from->QueryInterface(IID_INodeReader, reinterpret_cast<void**>(&access.reader));
-            from->QueryInterface(IID_INodeWriter, reinterpret_cast<void**>(&access.writer));
+            from->QueryInterface(IID_INodeReader, access.reader.put_void());
+            from->QueryInterface(IID_INodeWriter, access.writer.put_void());
         }
         if (!access.reader && !access.writer) MessageBoxA(parent, "Node not available!", "Plugin", MB_OK);
         PROPSHEETPAGEA pages[3] = {};
@@ -128,8 +126,8 @@ public:
         header.nPages = 3;
         header.ppsp = pages;
         PropertySheetA(&header);
-        if (access.writer) access.writer->Release();
-        if (access.reader) access.reader->Release();
+        access.writer.reset();
+        access.reader.reset();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
@@ -173,11 +171,9 @@ public:
     int draws = 0;
 
 private:
-    ~Control() {
-        if (m_site) m_site->Release();
-    }
+    ~Control() = default;
     ULONG m_refs = 1;
-    IOleClientSite* m_site = nullptr;
+    com_ptr<IOleClientSite> m_site;
 };
 
 class Factory final : public IClassFactory {

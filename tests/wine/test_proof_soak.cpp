@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fw/comptr.h"
 #include "ocxhelp.h"
 #include "pages/sunblindpage.h"
 #include "proofkit.h"
@@ -220,9 +221,8 @@ static void test_control_verb_cycles() {
     simnode::Site site(node);
     Growth growth(cycles);
     {
-        IOleObject* control = nullptr;
-        HRESULT hr = CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                      reinterpret_cast<void**>(&control));
+        com_ptr<IOleObject> control;
+        HRESULT hr = CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, control.put_void());
         if (!ok(hr == S_OK && control, "CoCreateInstance 0x%08lx", hr)) return;
         ok(control->SetClientSite(site.ClientSite()) == S_OK, "SetClientSite");
         const long siteRefs = site.siteRefs();
@@ -245,7 +245,6 @@ static void test_control_verb_cycles() {
         }
         control->SetClientSite(nullptr);
         control->Close(OLECLOSE_NOSAVE);
-        control->Release();
     }
     growth.Check();
     ok(site.siteRefs() == 0, "site refs %ld after the control went", site.siteRefs());

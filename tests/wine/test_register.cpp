@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "fw/comptr.h"
 #include "ocxhelp.h"
 #include "wtest.h"
 
@@ -89,8 +90,8 @@ static void test_unregister_leftovers() {
 static void test_type_library() {
     ocx::Module module;
     ok(module.Register() == S_OK, "register");
-    ITypeLib* lib = nullptr;
-    HRESULT hr = LoadRegTypeLib(ocx::kLibid, 1, 0, 0x409, &lib);
+    com_ptr<ITypeLib> lib;
+    HRESULT hr = LoadRegTypeLib(ocx::kLibid, 1, 0, 0x409, lib.put());
     if (ok(hr == S_OK && lib, "LoadRegTypeLib 0x%08lx", hr)) {
         TLIBATTR* attr = nullptr;
         lib->GetLibAttr(&attr);
@@ -128,8 +129,8 @@ static void test_type_library() {
              L"Brisel Control"},
         };
         for (const Row& row : rows) {
-            ITypeInfo* info = nullptr;
-            hr = lib->GetTypeInfoOfGuid(*row.guid, &info);
+            com_ptr<ITypeInfo> info;
+            hr = lib->GetTypeInfoOfGuid(*row.guid, info.put());
             if (!ok(hr == S_OK && info, "%s: GetTypeInfoOfGuid 0x%08lx", row.what, hr)) continue;
             TYPEATTR* ta = nullptr;
             info->GetTypeAttr(&ta);
@@ -169,26 +170,24 @@ static void test_type_library() {
                 for (UINT i = 0; i < 2; ++i) {
                     int flags = 0;
                     HREFTYPE ref = 0;
-                    ITypeInfo* impl = nullptr;
+                    com_ptr<ITypeInfo> impl;
                     TYPEATTR* ia = nullptr;
                     info->GetImplTypeFlags(i, &flags);
                     info->GetRefTypeOfImplType(i, &ref);
-                    info->GetRefTypeInfo(ref, &impl);
-                    if (!ok(impl != nullptr, "impl %u missing", i)) continue;
+                    info->GetRefTypeInfo(ref, impl.put());
+                    if (!ok(impl.get() != nullptr, "impl %u missing", i)) continue;
                     impl->GetTypeAttr(&ia);
                     ok(IsEqualGUID(ia->guid, *impls[i].iid), "impl %u: wrong interface", i);
                     ok(flags == impls[i].flags, "impl %u: flags %x", i, flags);
                     impl->ReleaseTypeAttr(ia);
-                    impl->Release();
                 }
             }
             info->ReleaseTypeAttr(ta);
-            info->Release();
         }
-        lib->Release();
+        lib.reset();
     }
     ok(module.Unregister() == S_OK, "unregister");
-    ok(LoadRegTypeLib(ocx::kLibid, 1, 0, 0x409, &lib) != S_OK, "library still registered");
+    ok(LoadRegTypeLib(ocx::kLibid, 1, 0, 0x409, lib.put()) != S_OK, "library still registered");
 }
 
 // The module reports that it can unload exactly when no object, lock or
@@ -207,24 +206,21 @@ static void test_unload() {
     };
     ok(!loaded(), "module loaded before the test");
 
-    IClassFactory* factory = nullptr;
-    HRESULT hr = CoGetClassObject(ocx::kClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory));
+    com_ptr<IClassFactory> factory;
+    HRESULT hr = CoGetClassObject(ocx::kClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.put_void());
     if (!ok(hr == S_OK && factory, "CoGetClassObject 0x%08lx", hr)) return;
     ok(canUnload() == S_FALSE, "factory held: can unload");
-    IUnknown* a = nullptr;
-    IUnknown* b = nullptr;
-    ok(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&a)) == S_OK, "create a");
-    ok(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&b)) == S_OK, "create b");
-    IUnknown* outer = a;
-    IUnknown* aggregated = nullptr;
-    ok(factory->CreateInstance(outer, IID_IUnknown, reinterpret_cast<void**>(&aggregated)) ==
-           CLASS_E_NOAGGREGATION && !aggregated, "aggregation accepted");
-    IUnknown* none = nullptr;
-    ok(factory->CreateInstance(nullptr, IID_IClassFactory, reinterpret_cast<void**>(&none)) == E_NOINTERFACE &&
-           !none, "unknown interface");
+    com_ptr<IUnknown> a, b;
+    ok(factory->CreateInstance(nullptr, IID_IUnknown, a.put_void()) == S_OK, "create a");
+    ok(factory->CreateInstance(nullptr, IID_IUnknown, b.put_void()) == S_OK, "create b");
+    IUnknown* outer = a.get();
+    com_ptr<IUnknown> aggregated, none;
+    ok(factory->CreateInstance(outer, IID_IUnknown, aggregated.put_void()) == CLASS_E_NOAGGREGATION && !aggregated,
+       "aggregation accepted");
+    ok(factory->CreateInstance(nullptr, IID_IClassFactory, none.put_void()) == E_NOINTERFACE && !none,
+       "unknown interface");
     ok(factory->LockServer(TRUE) == S_OK, "lock");
-    factory->Release();
+    factory.reset();
 
     // step, what it does, expected answer afterwards
     struct Step {
@@ -233,15 +229,13 @@ static void test_unload() {
         HRESULT expected;
     } steps[] = {
         {"objects and lock", [] {}, S_FALSE},
-        {"a released", [&] { a->Release(); }, S_FALSE},
-        {"b released, lock left", [&] { b->Release(); }, S_FALSE},
+        {"a released", [&] { a.reset(); }, S_FALSE},
+        {"b released, lock left", [&] { b.reset(); }, S_FALSE},
         {"unbalanced unlocks", [&] {
-             IClassFactory* f = nullptr;
-             CoGetClassObject(ocx::kClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                              reinterpret_cast<void**>(&f));
+             com_ptr<IClassFactory> f;
+             CoGetClassObject(ocx::kClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, f.put_void());
              f->LockServer(FALSE);
              f->LockServer(FALSE);  // one more than was locked: ignored
-             f->Release();
          }, S_OK},
     };
     for (const Step& step : steps) {
@@ -257,11 +251,11 @@ static void test_unload() {
 
     // Loaded again, it works as before; an over-unlocked server still counts
     // its objects.
-    IUnknown* c = nullptr;
-    hr = CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&c));
+    com_ptr<IUnknown> c;
+    hr = CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, c.put_void());
     ok(hr == S_OK && c, "create after reload 0x%08lx", hr);
     ok(canUnload() == S_FALSE, "object alive: can unload");
-    if (c) c->Release();
+    c.reset();
     ok(canUnload() == S_OK, "all released: cannot unload");
     CoFreeUnusedLibraries();
     ok(!loaded(), "not unloaded after reload");
@@ -280,8 +274,8 @@ static void test_exports_bad_arguments() {
     ok(get(ocx::kClsid, IID_IClassFactory, nullptr) == E_POINTER, "null out pointer");
     p = reinterpret_cast<void*>(1);
     ok(get(ocx::kClsid, IID_IDispatch, &p) == E_NOINTERFACE && !p, "factory answers IDispatch");
-    ok(get(ocx::kClsid, IID_IClassFactory, &p) == S_OK && p, "no factory");
-    if (p) static_cast<IUnknown*>(p)->Release();
+    com_ptr<IUnknown> factory;
+    ok(get(ocx::kClsid, IID_IClassFactory, factory.put_void()) == S_OK && factory, "no factory");
 }
 
 // The version block that installers read: the empty OLESelfRegister entry

@@ -37,3 +37,15 @@ struct INodeWriter : public IUnknown {
     // Writes the first length bytes of buffer to the item.
     virtual long STDMETHODCALLTYPE WriteItem(long index, unsigned char* buffer, long length) = 0;
 };
+
+// What the window that holds the pages offers them: the node-access
+// interfaces it obtained, borrowed (null when not obtained). Pages ask their
+// parent for it at every access.
+class INodeSource {
+public:
+    virtual INodeReader* NodeReader() const = 0;
+    virtual INodeWriter* NodeWriter() const = 0;
+
+protected:
+    ~INodeSource() = default;
+};
