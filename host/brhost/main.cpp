@@ -1,19 +1,24 @@
 // brhost: a stand-in network tool. It runs the sunblind controller's
 // configuration plug-in against a simulated node: finds the plug-in through
 // the registry, creates it in-process, shows its picture and opens its
-// Properties, while the node's lux readings and blind levels move.
+// Properties, while the node's lux readings and blind levels move and a
+// trend chart shows what the settings make of them.
 #include <windows.h>
 #include <ole2.h>
+#include <shellapi.h>
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "chart.h"
 #include "options.h"
 #include "plugin.h"
 #include "simulatednode.h"
 #include "walk.h"
+#include "wide.h"
 #include "winregistry.h"
 
 using namespace brhost;
@@ -34,6 +39,9 @@ struct Host {
     int exitCode = kExitOk;
 };
 Host* g_host = nullptr;
+// The exit code of a failure that escapes as an exception: that of the stage
+// the host is in.
+int g_stage = kExitUsage;
 
 // Someone may be watching unless the walk-through runs or errors go to a
 // file or pipe (a script, a test).
@@ -48,7 +56,7 @@ int Report(int code, const std::string& message) {
     std::fprintf(stderr, "brhost: %s\n", message.c_str());
     std::fflush(stderr);
     if (Interactive())
-        MessageBoxA(g_host ? g_host->window : nullptr, message.c_str(), "Brisel network tool",
+        MessageBoxW(g_host ? g_host->window : nullptr, Wide(message).c_str(), L"Brisel network tool",
                     MB_ICONERROR | MB_OK);
     return code;
 }
@@ -68,50 +76,67 @@ std::string Describe(const brmodel::Options& o) {
     return s;
 }
 
+// Channel n's panel title: what drives it and what it does now.
+std::wstring PanelTitle(const Host& h, const brmodel::Image& image, int n) {
+    const brmodel::Settings s = brmodel::GetSettings(image.items, n);
+    const auto& c = h.node->Simulation().State(n);
+    const double level = image.items.at(brmodel::Channel(n).level)[0] / 2.0;
+    const char* course = c.goal == brmodel::Simulation::Goal::Top
+                             ? (level >= s.topLevel ? "up" : "going up")
+                             : c.goal == brmodel::Simulation::Goal::Bottom ? (level <= s.bottomLevel ? "down" : "going down")
+                                                                           : "holding";
+    char line[200];
+    std::snprintf(line, sizeof line, "Sunblind %d: %u lux (%s), level %.1f %% %s; down %u lux after %.0f s, up %u lux",
+                  n, brmodel::GetU16(image.items, s.commonLux ? brmodel::kCommonLux : brmodel::Channel(n).localLux),
+                  s.commonLux ? "common" : "local", level, course, s.downSetpoint, s.timeBeforeDown, s.upSetpoint);
+    return Wide(line);
+}
+
+// Everything goes into a bitmap first and onto the screen in one piece.
 void Paint(HWND hwnd) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
+    HDC screen = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    MemoryCanvas canvas(screen, client.right, client.bottom);
+    HDC dc = canvas.ready() ? canvas.dc() : screen;
     Host& h = *g_host;
-    HGDIOBJ font = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    const int saved = SaveDC(dc);
+    SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
 
     const SIZE size = h.plugin.Extent(dc);
     RECT picture = {12, 52, 12 + size.cx, 52 + size.cy};
     if (!h.plugin.Draw(dc, picture)) {
-        const char text[] = "(the plug-in draws nothing)";
-        TextOutA(dc, picture.left, picture.top, text, sizeof text - 1);
+        const wchar_t text[] = L"(the plug-in draws nothing)";
+        TextOutW(dc, picture.left, picture.top, text, static_cast<int>(wcslen(text)));
     }
     FrameRect(dc, &picture, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
 
     const brmodel::Image image = h.node->Image();
-    std::vector<std::string> lines = {
-        "Node: " + image.name,
-        "Node file: " + h.node->Path(),
-        "Plug-in: " + h.plugin.clsid + "  " + h.plugin.module,
-        Describe(h.options),
-        "Calls: " + std::to_string(h.node->reads) + " reads, " + std::to_string(h.node->writes) + " writes, " +
-            std::to_string(h.node->failures) + " failed",
-        "",
+    std::vector<std::wstring> lines = {
+        L"Node: " + Display(image.name),
+        Wide("Node file: " + h.node->Path()),
+        Wide("Plug-in: " + h.plugin.clsid + "  " + h.plugin.module),
+        Wide(Describe(h.options)),
+        Wide("Calls: " + std::to_string(h.node->reads) + " reads, " + std::to_string(h.node->writes) + " writes, " +
+             std::to_string(h.node->failures) + " failed"),
     };
-    if (!h.node->saveError.empty()) lines.push_back("Not saved: " + h.node->saveError);
-    const char* goal[] = {"holding", "going up", "going down"};
-    for (int n = 1; n <= 4; ++n) {
-        const brmodel::Settings s = brmodel::GetSettings(image.items, n);
-        const auto& c = h.node->Simulation().State(n);
-        char line[200];
-        std::snprintf(line, sizeof line, "Sunblind %d: lux %u (%s), level %.1f %% (%s), down at %u lux, up at %u lux",
-                      n, brmodel::GetU16(image.items, s.commonLux ? brmodel::kCommonLux : brmodel::Channel(n).localLux),
-                      s.commonLux ? "common" : "local", image.items.at(brmodel::Channel(n).level)[0] / 2.0,
-                      goal[static_cast<int>(c.goal)], s.downSetpoint, s.upSetpoint);
-        lines.push_back(line);
+    if (!h.node->saveError.empty()) lines.push_back(Wide("Not saved: " + h.node->saveError));
+    int y = 12;
+    for (const std::wstring& line : lines) {
+        TextOutW(dc, picture.right + 20, y, line.c_str(), static_cast<int>(line.size()));
+        y += 16;
     }
-    int y = picture.bottom + 16;
-    for (const std::string& line : lines) {
-        TextOutA(dc, 12, y, line.c_str(), static_cast<int>(line.size()));
-        y += 18;
-    }
-    SelectObject(dc, font);
+    RestoreDC(dc, saved);
+
+    std::wstring titles[4];
+    for (int n = 1; n <= 4; ++n) titles[n - 1] = PanelTitle(h, image, n);
+    const RECT chart = {12, std::max<LONG>(picture.bottom, y) + 12, client.right - 12, client.bottom - 8};
+    DrawTrends(dc, chart, h.node->History(), titles);
+    if (dc != screen) BitBlt(screen, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
     EndPaint(hwnd, &ps);
 }
 
@@ -127,15 +152,20 @@ void OpenProperties(HWND hwnd) {
         if (FAILED(hr)) h.exitCode = Report(kExitPlugin, "The plug-in's Properties failed: " + DescribeHresult(hr));
         else if (!h.walk->Finished()) h.exitCode = Report(kExitPlugin, "The plug-in's Properties returned before the walk-through ended");
         else if (!h.walk->Succeeded()) h.exitCode = Report(kExitPlugin, "Walk-through failed: " + h.walk->error);
-        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
     } else if (FAILED(hr)) {
         Report(kExitPlugin, "The plug-in's Properties failed: " + DescribeHresult(hr));
     }
-    InvalidateRect(hwnd, nullptr, TRUE);
+    InvalidateRect(hwnd, nullptr, FALSE);
 }
 
-LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_ERASEBKGND:
+        return 1;  // Paint covers everything
+    case WM_SIZE:
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
     case WM_PAINT:
         if (g_host) {
             Paint(hwnd);
@@ -149,10 +179,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         }
         if (wParam == kRefreshTimer) {
             g_host->node->Advance();
-            RECT r;
-            GetClientRect(hwnd, &r);
-            r.top = 40;
-            InvalidateRect(hwnd, &r, TRUE);
+            InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         }
         break;
@@ -166,15 +193,15 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         case kIdReset: {
             std::string error;
-            if (MessageBoxA(hwnd, "Replace the node's settings with the built-in default node?", "Brisel network tool",
-                            MB_OKCANCEL | MB_ICONQUESTION) == IDOK &&
+            if (MessageBoxW(hwnd, L"Replace the node's settings with the built-in default node?",
+                            L"Brisel network tool", MB_OKCANCEL | MB_ICONQUESTION) == IDOK &&
                 !g_host->node->Reset(error))
                 Report(kExitNodeFile, error);
-            InvalidateRect(hwnd, nullptr, TRUE);
+            InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         }
         case kIdExit:
-            PostMessageA(hwnd, WM_CLOSE, 0, 0);
+            PostMessageW(hwnd, WM_CLOSE, 0, 0);
             return 0;
         }
         break;
@@ -182,33 +209,46 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         PostQuitMessage(0);
         return 0;
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// No exception leaves the window procedure: it ends the host with its stage's code.
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Handle(hwnd, message, wParam, lParam);
+    } catch (const std::exception& e) {
+        if (g_host) g_host->exitCode = Report(g_stage, std::string("Unexpected failure: ") + e.what());
+    } catch (...) {
+        if (g_host) g_host->exitCode = Report(g_stage, "Unexpected failure");
+    }
+    PostQuitMessage(0);
+    return 0;
 }
 
 HWND CreateHostWindow(HINSTANCE instance, const std::string& nodeName) {
-    WNDCLASSA wc = {};
+    WNDCLASSW wc = {};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "BriselHostWindow";
-    RegisterClassA(&wc);
+    wc.hbrBackground = nullptr;  // Paint draws the background with the rest
+    wc.lpszClassName = L"BriselHostWindow";
+    RegisterClassW(&wc);
 
     HMENU bar = CreateMenu(), node = CreatePopupMenu();
-    AppendMenuA(node, MF_STRING, kIdProperties, "&Properties...");
-    AppendMenuA(node, MF_STRING, kIdReset, "&Reset to default node");
-    AppendMenuA(node, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(node, MF_STRING, kIdExit, "E&xit");
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(node), "&Node");
+    AppendMenuW(node, MF_STRING, kIdProperties, L"&Properties...");
+    AppendMenuW(node, MF_STRING, kIdReset, L"&Reset to default node");
+    AppendMenuW(node, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(node, MF_STRING, kIdExit, L"E&xit");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(node), L"&Node");
 
-    const std::string title = "Brisel network tool - " + nodeName;
-    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 620, 340, nullptr,
-                                bar, instance, nullptr);
-    HWND button = CreateWindowExA(0, "BUTTON", "Properties...", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 12, 10, 110,
+    const std::wstring title = L"Brisel network tool - " + Display(nodeName);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 1000,
+                                740, nullptr, bar, instance, nullptr);
+    HWND button = CreateWindowExW(0, L"BUTTON", L"Properties...", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 12, 10, 110,
                                   28, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdProperties)), instance,
                                   nullptr);
-    SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     return hwnd;
 }
 
@@ -222,18 +262,31 @@ int Run(HINSTANCE instance, const std::vector<std::string>& args) {
     }
     if (host.options.help) {
         std::printf("%s", brmodel::kUsage);
-        if (Interactive()) MessageBoxA(nullptr, brmodel::kUsage, "Brisel network tool", MB_OK);
+        if (Interactive()) MessageBoxW(nullptr, Wide(brmodel::kUsage).c_str(), L"Brisel network tool", MB_OK);
         return kExitOk;
     }
 
+    g_stage = kExitNodeFile;
     host.node = std::make_unique<SimulatedNode>(host.options);
+    brmodel::SaveStep stop;
+    if (brmodel::ParseStep(host.options.stopSaveAfter, stop))
+        host.node->afterSaveStep = [stop](brmodel::SaveStep step) {
+            if (step != stop) return;
+            std::printf("save: stopped after %s\n", brmodel::StepName(step));
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), kExitStopped);  // as a crash: nothing more runs
+        };
     const std::string path = host.options.nodeFile.empty() ? DefaultNodeFile() : host.options.nodeFile;
     if (!host.node->Open(path, error))
         return Report(kExitNodeFile, "The node file cannot be used: " + error +
                                          "\nThe file was left as it is. Correct it, choose another with --node, "
                                          "or start from the default node with --reset.");
     std::printf("node: %s (%s)\n", host.node->Image().name.c_str(), path.c_str());
+    if (host.node->staleRemoved)
+        std::printf("node: removed %d temporary file(s) of an earlier save that did not finish\n",
+                    host.node->staleRemoved);
 
+    g_stage = kExitLoad;
     const HRESULT init = OleInitialize(nullptr);
     if (FAILED(init)) return Report(kExitLoad, "OLE cannot be initialised: " + DescribeHresult(init));
     int code;
@@ -248,24 +301,25 @@ int Run(HINSTANCE instance, const std::vector<std::string>& args) {
             std::printf("plug-in: %s matches too and is not used\n", other.c_str());
         std::fflush(stdout);
 
+        g_stage = kExitPlugin;
         host.window = CreateHostWindow(instance, host.node->Image().name);
         ShowWindow(host.window, SW_SHOWNORMAL);
         UpdateWindow(host.window);
         SetTimer(host.window, kRefreshTimer, 1000, nullptr);
         if (!host.options.demoDir.empty()) {
-            CreateDirectoryA(host.options.demoDir.c_str(), nullptr);
+            CreateDirectoryW(Wide(host.options.demoDir).c_str(), nullptr);
             std::string why;
             const std::string shot = host.options.demoDir + "\\host.bmp";
             if (SaveWindowBitmap(host.window, shot, why)) std::printf("walk: screenshot %s\n", shot.c_str());
             else std::printf("walk: no screenshot of the host window: %s\n", why.c_str());
             host.walk = std::make_unique<DemoWalk>(host.window, host.options.demoDir, host.options.tickMs, *host.node);
         }
-        if (host.walk || host.options.properties) PostMessageA(host.window, kOpenProperties, 0, 0);
+        if (host.walk || host.options.properties) PostMessageW(host.window, kOpenProperties, 0, 0);
 
         MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
         if (!host.node->Save(error)) std::fprintf(stderr, "brhost: %s\n", error.c_str());
         host.plugin.Unload();
@@ -282,8 +336,21 @@ int Run(HINSTANCE instance, const std::vector<std::string>& args) {
 
 }  // namespace
 
+// Arguments arrive as UTF-16 and are kept as UTF-8, so any path works.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     std::vector<std::string> args;
-    for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
-    return Run(instance, args);
+    int argc = 0;
+    if (wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
+        for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
+        LocalFree(argv);
+    }
+    try {
+        return Run(instance, args);
+    } catch (const std::exception& e) {
+        g_host = nullptr;
+        return Report(g_stage, std::string("Unexpected failure: ") + e.what());
+    } catch (...) {
+        g_host = nullptr;
+        return Report(g_stage, "Unexpected failure");
+    }
 }

@@ -6,18 +6,13 @@
 #include <cstdio>
 
 #include "fw/comptr.h"
+#include "wide.h"
 #include "winregistry.h"
 
 namespace brhost {
 
 std::string DescribeHresult(HRESULT hr) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string out = text ? text : "";
-    if (text) LocalFree(text);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
-        out.pop_back();
+    const std::string out = SystemMessage(static_cast<DWORD>(hr));
     char code[32];
     std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
     return out.empty() ? std::string("error ") + code : out + " (" + code + ")";
@@ -37,7 +32,7 @@ int Plugin::Load(const brmodel::RegistryView& registry, const std::string& progr
     others.assign(found.begin() + 1, found.end());
     module = registry.DefaultValue("CLSID\\" + clsid + "\\InprocServer32").value_or("");
 
-    std::wstring wide(clsid.begin(), clsid.end());
+    std::wstring wide = Wide(clsid);
     CLSID id;
     HRESULT hr = CLSIDFromString(&wide[0], &id);
     if (SUCCEEDED(hr))
@@ -46,7 +41,7 @@ int Plugin::Load(const brmodel::RegistryView& registry, const std::string& progr
         m_object.detach();  // a failed creation's out-value is not ours to release
         std::string where = module.empty() ? "no InprocServer32 module is registered"
                                            : "module " + module;
-        if (!module.empty() && GetFileAttributesA(module.c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (!module.empty() && GetFileAttributesW(Wide(module).c_str()) == INVALID_FILE_ATTRIBUTES)
             where += ", which does not exist";
         message = "Cannot load the plug-in " + clsid + " (" + where + "): " + DescribeHresult(hr);
         return kExitLoad;

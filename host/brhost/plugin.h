@@ -23,6 +23,7 @@ enum ExitCode {
     kExitNoPlugin = 3,
     kExitLoad = 4,
     kExitPlugin = 5,
+    kExitStopped = 9,  // tests only: a save stopped on purpose (--stop-save-after)
 };
 
 std::string DescribeHresult(HRESULT hr);

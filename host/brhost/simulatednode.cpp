@@ -2,19 +2,26 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
+
+#include "wide.h"
 
 namespace brhost {
 
 std::string DefaultNodeFile() {
-    char folder[MAX_PATH];
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, folder)))
-        return std::string(folder) + "\\Brisel\\node.txt";
+    wchar_t folder[MAX_PATH];
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, folder)))
+        return Utf8(folder) + "\\Brisel\\node.txt";
     return "node.txt";
 }
 
+// The host's present is 0.2 day (mid-morning) however long the warm-up.
 SimulatedNode::SimulatedNode(const brmodel::Options& options)
-    : m_sim(brmodel::Daylight{options.seed, options.dayLength}, 0.2 * options.dayLength) {
+    : m_sim(brmodel::Daylight{options.seed, options.dayLength}, 0.2 * options.dayLength - std::max(0.0, options.warmUp)),
+      m_history(options.span),
+      m_warmUp(std::max(0.0, options.warmUp)) {
+    m_sim.onStep = [this](const brmodel::Simulation& sim, const brmodel::Items& items) { m_history.Record(sim, items); };
     node.latencyMs = options.latencyMs;
     node.failRead = options.failRead;
     node.failWrite = options.failWrite;
@@ -50,17 +57,36 @@ brmodel::Image SimulatedNode::Image() const {
 }
 
 bool SimulatedNode::Open(const std::string& path, std::string& error) {
-    m_path = path;
-    if (m_reset || !brmodel::FileExists(path)) {
-        Load(brmodel::DefaultImage());
-        return Save(error);
-    }
-    brmodel::Image image;
-    if (!brmodel::LoadImage(path, image, error)) {
-        m_path.clear();  // never overwrite a file we could not read
+    m_path.clear();  // never overwrite a file we could not read
+    const std::string folder = brmodel::FolderOf(path);
+    std::string why;
+    if (!folder.empty() && !m_files.MakeFolders(folder, why)) {
+        error = folder + ": cannot create the folder: " + why;
         return false;
     }
-    Load(image);
+    if (!m_lock.Acquire(path, error)) return false;
+    // Only this tool saves the file now: any temporary beside it is stale.
+    staleRemoved = brmodel::RemoveStaleTemps(m_files, path);
+    const bool fresh = m_reset || !m_files.Exists(path);
+    if (fresh) {
+        Load(brmodel::DefaultImage());
+    } else {
+        brmodel::Image image;
+        if (!brmodel::LoadNodeFile(m_files, path, image, error)) {
+            m_lock.Release();
+            return false;
+        }
+        Load(image);
+    }
+    m_path = path;
+    if (fresh && !Save(error)) {
+        m_path.clear();
+        m_lock.Release();
+        return false;
+    }
+    // The node has been running: the chart opens with its recent past.
+    for (double left = m_warmUp; left > 0; left -= brmodel::Simulation::kMaxAdvance)
+        m_sim.Advance(std::min(left, brmodel::Simulation::kMaxAdvance), node.items);
     return true;
 }
 
@@ -77,7 +103,7 @@ void SimulatedNode::Advance() {
 
 bool SimulatedNode::Save(std::string& error) {
     if (m_path.empty()) return true;
-    if (!brmodel::SaveImage(m_path, Image(), error)) {
+    if (!brmodel::SaveNodeFile(m_files, m_path, Image(), error, afterSaveStep)) {
         saveError = error;
         return false;
     }

@@ -1,7 +1,9 @@
 // The node behind the host's client site: the simulated node's items, kept
 // up to date by the simulation whenever the plug-in calls and on the host's
 // timer, saved to the node file after every successful write, with the
-// latency, failures and interfaces that the command line asks for.
+// latency, failures and interfaces that the command line asks for. The
+// node file is locked against other tools while it is open here, and the
+// simulation keeps a history of every channel for the trend chart.
 #pragma once
 
 #include <windows.h>
@@ -9,10 +11,12 @@
 #include <functional>
 #include <string>
 
+#include "history.h"
 #include "nodefile.h"
 #include "options.h"
 #include "simnode/simnode.h"
 #include "simulation.h"
+#include "winfiles.h"
 
 namespace brhost {
 
@@ -23,10 +27,12 @@ class SimulatedNode {
 public:
     explicit SimulatedNode(const brmodel::Options& options);
 
-    // Takes the image from path: the embedded default when options.reset is
-    // set or the file does not exist yet (and saves it there), otherwise
-    // the file's content. A file that cannot be read or parsed is an error
-    // and is left as it is.
+    // Locks path against other tools, removes what crashed saves left
+    // beside it and takes the image from it: the embedded default when
+    // options.reset is set or the file does not exist yet (and saves it
+    // there), otherwise the file's content. A file that is in use, cannot be
+    // read or parsed is an error and is left as it is. Then the simulation
+    // runs the warm-up, so the history starts filled.
     bool Open(const std::string& path, std::string& error);
 
     // Runs the simulation up to the clock's present.
@@ -37,6 +43,7 @@ public:
 
     brmodel::Image Image() const;
     const brmodel::Simulation& Simulation() const { return m_sim; }
+    const brmodel::History& History() const { return m_history; }
     const std::string& Path() const { return m_path; }
 
     // The plug-in's successful and failed calls, and the last save problem.
@@ -44,6 +51,9 @@ public:
     std::string saveError;
     // Milliseconds; tests replace it to run the model on their own time.
     std::function<DWORD()> clock = [] { return GetTickCount(); };
+    // Runs after each step of every save (the tests' fault injection).
+    brmodel::AfterStep afterSaveStep;
+    int staleRemoved = 0;  // temporary files of crashed saves removed by Open
 
     simnode::Node node;
     simnode::Site site{node};
@@ -52,6 +62,10 @@ private:
     void Load(const brmodel::Image& image);
 
     brmodel::Simulation m_sim;
+    brmodel::History m_history;
+    double m_warmUp;
+    WinFiles m_files;
+    NodeLock m_lock;
     std::string m_path;
     DWORD m_last = 0;
     bool m_clockStarted = false;

@@ -4,7 +4,9 @@
 #include <prsht.h>
 
 #include <cstdio>
-#include <fstream>
+
+#include "wide.h"
+#include "winfiles.h"
 
 namespace brhost {
 
@@ -15,15 +17,15 @@ constexpr int kRead = 268, kWrite = 269;
 constexpr int kPatience = 40;  // ticks to wait for the sheet
 
 std::string Text(HWND hwnd) {
-    char text[512] = "";
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
+    wchar_t text[512] = L"";
+    GetWindowTextW(hwnd, text, 512);
+    return Utf8(text);
 }
 
 std::string ClassOf(HWND hwnd) {
-    char name[64] = "";
-    GetClassNameA(hwnd, name, sizeof name);
-    return name;
+    wchar_t name[64] = L"";
+    GetClassNameW(hwnd, name, 64);
+    return Utf8(name);
 }
 
 BOOL CALLBACK Collect(HWND hwnd, LPARAM p) {
@@ -38,14 +40,14 @@ std::vector<HWND> ThreadWindows() {
 }
 
 std::string TabCaption(HWND sheet, int index) {
-    HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
-    char text[128] = "";
-    TCITEMA item = {};
+    HWND tab = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+    wchar_t text[128] = L"";
+    TCITEMW item = {};
     item.mask = TCIF_TEXT;
     item.pszText = text;
-    item.cchTextMax = sizeof text;
-    if (tab) SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
-    return text;
+    item.cchTextMax = 128;
+    if (tab) SendMessageW(tab, TCM_GETITEMW, index, reinterpret_cast<LPARAM>(&item));
+    return Utf8(text);
 }
 
 }  // namespace
@@ -102,23 +104,11 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path, std::string& error) {
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof file + sizeof info;
     file.bfSize = file.bfOffBits + info.biSizeImage;
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(&file), sizeof file);
-        out.write(reinterpret_cast<const char*>(&info), sizeof info);
-        out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-        if (!out) {
-            error = "cannot write " + path;
-            return false;
-        }
-    }
-    if (!MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(temp.c_str());
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    std::string data(reinterpret_cast<const char*>(&file), sizeof file);
+    data.append(reinterpret_cast<const char*>(&info), sizeof info);
+    data.append(pixels.data(), pixels.size());
+    WinFiles files;
+    return brmodel::WriteAtomically(files, path, data, error);
 }
 
 DemoWalk::DemoWalk(HWND owner, std::string dir, unsigned tickMs, SimulatedNode& node)
@@ -132,7 +122,7 @@ void DemoWalk::Say(const std::string& line) {
 }
 
 void DemoWalk::Start() {
-    CreateDirectoryA(m_dir.c_str(), nullptr);
+    CreateDirectoryW(Wide(m_dir).c_str(), nullptr);
     m_state = State::FindSheet;
     SetTimer(m_owner, kTimer, m_tick, nullptr);
 }

@@ -2,15 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <cstdlib>
 #include <set>
 #include <sstream>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace brmodel {
 
@@ -126,65 +120,116 @@ bool ParseImage(const std::string& text, Image& out, std::string& error) {
     return true;
 }
 
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::u8path(path), ec);
+const char* StepName(SaveStep step) {
+    switch (step) {
+    case SaveStep::Create: return "create";
+    case SaveStep::Write: return "write";
+    case SaveStep::Flush: return "flush";
+    case SaveStep::Close: return "close";
+    case SaveStep::Replace: return "replace";
+    }
+    return "?";
 }
 
-bool LoadImage(const std::string& path, Image& out, std::string& error) {
-    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open: " + std::strerror(errno);
+bool ParseStep(const std::string& name, SaveStep& out) {
+    for (SaveStep s : {SaveStep::Create, SaveStep::Write, SaveStep::Flush, SaveStep::Close, SaveStep::Replace})
+        if (name == StepName(s)) return out = s, true;
+    return false;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TempFor(const std::string& target, const std::string& tag) { return target + "." + tag + ".tmp"; }
+
+bool IsTempOf(const std::string& name, const std::string& targetName) {
+    const std::string head = targetName + ".", tail = ".tmp";
+    if (name == targetName + tail) return true;
+    return name.size() > head.size() + tail.size() && name.compare(0, head.size(), head) == 0 &&
+           name.compare(name.size() - tail.size(), tail.size(), tail) == 0 &&
+           name.find_first_of(".\\/", head.size()) == name.size() - tail.size();
+}
+
+bool LoadNodeFile(Files& files, const std::string& path, Image& out, std::string& error) {
+    std::string text, why;
+    if (!files.Read(path, kMaxNodeFile, text, why)) {
+        error = path + ": cannot read: " + why;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": cannot read";
+    if (text.size() > kMaxNodeFile) {
+        error = path + ": larger than 64 KB, which no node file is; not read";
         return false;
     }
-    std::string why;
-    if (!ParseImage(text.str(), out, why)) {
+    if (!ParseImage(text, out, why)) {
         error = path + ": " + why;
         return false;
     }
     return true;
 }
 
-bool SaveImage(const std::string& path, const Image& image, std::string& error) {
-    namespace fs = std::filesystem;
-    const fs::path target = fs::u8path(path);
-    std::error_code ec;
-    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream out(fs::u8path(temp), std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = temp + ": cannot create: " + std::strerror(errno);
-            return false;
-        }
-        out << FormatImage(image);
-        out.flush();
-        if (!out) {
-            error = temp + ": cannot write";
-            out.close();
-            fs::remove(fs::u8path(temp), ec);
-            return false;
-        }
-    }
-#ifdef _WIN32
-    const bool moved = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    const std::string why = moved ? "" : "error " + std::to_string(GetLastError());
-#else
-    const bool moved = std::rename(temp.c_str(), path.c_str()) == 0;
-    const std::string why = moved ? "" : std::strerror(errno);
-#endif
-    if (!moved) {
-        error = path + ": cannot replace with " + temp + ": " + why;
-        fs::remove(fs::u8path(temp), ec);
+bool WriteAtomically(Files& files, const std::string& path, const std::string& data, std::string& error,
+                     const AfterStep& after) {
+    const std::string folder = FolderOf(path);
+    std::string why;
+    if (!folder.empty() && !files.MakeFolders(folder, why)) {
+        error = folder + ": cannot create the folder: " + why;
         return false;
     }
+    std::string temp;
+    for (int attempt = 0;; ++attempt) {
+        temp = TempFor(path, files.UniqueTag());
+        if (files.CreateNew(temp, why)) break;
+        if (attempt == 8 || !files.Exists(temp)) {
+            error = temp + ": cannot create: " + why;
+            return false;
+        }
+    }
+    auto step = [&](SaveStep s) {
+        if (after) after(s);
+    };
+    // Once created, every failure closes and removes the temporary.
+    auto fail = [&](const char* what, bool open) {
+        error = temp + ": cannot " + what + ": " + why;
+        std::string ignored;
+        if (open) files.Close(ignored);
+        files.Remove(temp);
+        return false;
+    };
+    step(SaveStep::Create);
+    if (!files.Write(data, why)) return fail("write", true);
+    step(SaveStep::Write);
+    if (!files.Flush(why)) return fail("flush to the disk", true);
+    step(SaveStep::Flush);
+    if (!files.Close(why)) return fail("close", false);
+    step(SaveStep::Close);
+    if (!files.Replace(temp, path, why)) {
+        fail("rename", false);
+        error = path + ": cannot replace with " + temp + ": " + why;
+        return false;
+    }
+    step(SaveStep::Replace);
     return true;
+}
+
+bool SaveNodeFile(Files& files, const std::string& path, const Image& image, std::string& error,
+               const AfterStep& after) {
+    return WriteAtomically(files, path, FormatImage(image), error, after);
+}
+
+int RemoveStaleTemps(Files& files, const std::string& target) {
+    const std::string folder = FolderOf(target), name = NameOf(target);
+    int removed = 0;
+    for (const std::string& file : files.Names(folder))
+        if (IsTempOf(file, name) && files.Remove(folder.empty() ? file : folder + target.substr(folder.size(), 1) + file))
+            ++removed;
+    return removed;
 }
 
 }  // namespace brmodel

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "discovery.h"
+#include "nodefile.h"
 #include "nodeimage.h"
 
 namespace brmodel {
@@ -27,6 +28,11 @@ const char kUsage[] =
     "                       (default \"94 4B 61 6C 64 6F 72 2E\")\n"
     "  --seed N             seed of the simulated lux noise (default 1)\n"
     "  --day S              simulated seconds per day (default 600, 10-86400)\n"
+    "  --span S             seconds of history in the trend chart (default 600, 60-86400)\n"
+    "  --warm-up S          seconds the node has run before the start, so the chart\n"
+    "                       opens filled (default: the span; 0-86400)\n"
+    "  --stop-save-after STEP  for tests: end at once, as a crash would, after\n"
+    "                       create, write, flush, close or replace of a save\n"
     "  --help               show this text\n";
 
 namespace {
@@ -139,11 +145,25 @@ bool ParseOptions(const std::vector<std::string>& args, Options& out, std::strin
             double d;
             if (!Number(v, 10, 86400, d)) return error = "--day: \"" + v + "\" is not 10-86400 s", false;
             o.dayLength = d;
+        } else if (a == "--span" || a == "--warm-up") {
+            if (!value(v)) return false;
+            double d;
+            const double lo = a == "--span" ? 60 : 0;
+            if (!Number(v, lo, 86400, d))
+                return error = a + ": \"" + v + "\" is not " + (a == "--span" ? "60" : "0") + "-86400 s", false;
+            (a == "--span" ? o.span : o.warmUp) = d;
+        } else if (a == "--stop-save-after") {
+            if (!value(v)) return false;
+            SaveStep step;
+            if (!ParseStep(v, step))
+                return error = "--stop-save-after: \"" + v + "\" is not create, write, flush, close or replace", false;
+            o.stopSaveAfter = v;
         } else {
             error = "unknown option \"" + a + "\"";
             return false;
         }
     }
+    if (o.warmUp < 0) o.warmUp = o.span;
     out = o;
     return true;
 }

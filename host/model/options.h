@@ -23,6 +23,9 @@ struct Options {
     std::string programId;      // the node's program ID
     std::uint64_t seed = 1;
     double dayLength = 600;     // simulated seconds per day
+    double span = 600;          // seconds the trend chart shows
+    double warmUp = -1;         // seconds simulated before the start; < 0: the span
+    std::string stopSaveAfter;  // tests: end the process after this step of a save
     bool help = false;
 };
 

@@ -78,6 +78,7 @@ void Simulation::Advance(double dt, Items& items) {
     while (m_pending >= kStep) {
         Step(kStep, items);
         m_pending -= kStep;
+        if (onStep) onStep(*this, items);
     }
     const double readings[5] = {m_lux(0, m_time), m_lux(1, m_time), m_lux(2, m_time), m_lux(3, m_time),
                                 m_lux(4, m_time)};

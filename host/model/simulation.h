@@ -50,6 +50,8 @@ public:
     void Advance(double dt, Items& items);
 
     double Time() const { return m_time; }
+    // Runs after every step, e.g. to keep a history of the channels.
+    std::function<void(const Simulation&, const Items&)> onStep;
     const Channel& State(int n) const { return m_channels[(n < 1 ? 1 : n > 4 ? 4 : n) - 1]; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace simnode {
 
@@ -75,6 +76,23 @@ long Node::GetNodeName(char* buffer, long length) {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The node's calls run the host's callbacks (simulation, saving); nothing
+// they throw may cross the plug-in's COM call.
+template <class Call>
+long Guarded(Call call) {
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+}  // namespace
+
 struct Site::ReaderImpl final : INodeReader {
     Site& owner;
     long refs = 0;
@@ -99,11 +117,11 @@ struct Site::ReaderImpl final : INodeReader {
     long STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
     long STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
     long STDMETHODCALLTYPE ReadItem(long index, unsigned char* buffer, long length) override {
-        return owner.node.ReadItem(index, buffer, length);
+        return Guarded([&] { return owner.node.ReadItem(index, buffer, length); });
     }
     long STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
     long STDMETHODCALLTYPE GetNodeName(char* buffer, long length) override {
-        return owner.node.GetNodeName(buffer, length);
+        return Guarded([&] { return owner.node.GetNodeName(buffer, length); });
     }
 };
 
@@ -132,7 +150,7 @@ struct Site::WriterImpl final : INodeWriter {
     long STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
     long STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
     long STDMETHODCALLTYPE WriteItem(long index, unsigned char* buffer, long length) override {
-        return owner.node.WriteItem(index, buffer, length);
+        return Guarded([&] { return owner.node.WriteItem(index, buffer, length); });
     }
 };
 

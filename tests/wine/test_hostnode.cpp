@@ -1,8 +1,10 @@
 // The host's Windows side in-process: discovery on the real registry,
 // loading the plug-in, the simulated node's options and its file.
 #include <algorithm>
+#include <new>
 #include <set>
 
+#include "chart.h"
 #include "fw/comptr.h"
 #include "plugin.h"
 #include "simulatednode.h"
@@ -171,6 +173,7 @@ static void test_node_file() {
     const std::string dir = FreshDir("host-file");
     const std::string path = dir + "\\sub\\node.txt";
     std::string error;
+    brhost::WinFiles files;
     {
         brhost::SimulatedNode n(Defaults());
         ok(n.Open(path, error), "open: %s", error.c_str());
@@ -181,18 +184,32 @@ static void test_node_file() {
         buffer[1] = 0x2C;  // 30.0 s
         n.node.WriteItem(30, buffer, 2);
         brmodel::Image saved;
-        ok(brmodel::LoadImage(path, saved, error), "reload: %s", error.c_str());
+        ok(brmodel::LoadNodeFile(files, path, saved, error), "reload: %s", error.c_str());
         ok(saved.items[30][0] == 0x01 && saved.items[30][1] == 0x2C, "write not saved: %02x %02x",
            saved.items[30][0], saved.items[30][1]);
-        ok(!Exists(path + ".tmp"), "temporary left");
+        const std::vector<std::string> open = {"node.txt", "node.txt.lock"};
+        ok(Names(dir + "\\sub") == open, "beside the open file: %u name(s)", (unsigned)Names(dir + "\\sub").size());
         n.node.failWrite = {31};
         n.node.WriteItem(31, buffer, 2);
-        ok(brmodel::LoadImage(path, saved, error) && saved.items[31][1] != 0x2C, "a failed write was saved");
+        ok(brmodel::LoadNodeFile(files, path, saved, error) && saved.items[31][1] != 0x2C, "a failed write was saved");
     }
+    ok(Names(dir + "\\sub") == std::vector<std::string>{"node.txt"}, "lock left after the node closed");
+    // What crashed saves left is removed when the file is opened again.
+    Spit(path + ".1A2-3B4-1.tmp", "half a fi");
+    Spit(path + ".tmp", "");
     {
         brhost::SimulatedNode n(Defaults());
         ok(n.Open(path, error), "reopen: %s", error.c_str());
         ok(n.node.items[30][1] == 0x2C, "setting lost across runs");
+        ok(n.staleRemoved == 2, "%d stale temporary file(s) removed", n.staleRemoved);
+        // A second node on the same file is refused while the first has it.
+        brhost::SimulatedNode second(Defaults());
+        ok(!second.Open(path, error), "a second node opened the file in use");
+        ok(error.find("in use by another network tool") != std::string::npos, "error: %s", error.c_str());
+    }
+    {
+        brhost::SimulatedNode again(Defaults());
+        ok(again.Open(path, error), "not free again after the first closed: %s", error.c_str());
     }
     const std::string bad = "name: x\nitem 21: zz\n";
     Spit(path, bad);
@@ -211,7 +228,7 @@ static void test_node_file() {
         brhost::SimulatedNode n(o);
         ok(n.Open(path, error), "reset: %s", error.c_str());
         brmodel::Image saved;
-        ok(brmodel::LoadImage(path, saved, error) && saved == brmodel::DefaultImage(), "reset did not save the default");
+        ok(brmodel::LoadNodeFile(files, path, saved, error) && saved == brmodel::DefaultImage(), "reset did not save the default");
     }
 }
 
@@ -251,5 +268,73 @@ static void test_live_node() {
     ok(level[0] == rec[14], "level %d, bottom %d", level[0], rec[14]);
 }
 
+// What the host's callbacks throw during a plug-in's call ends as that
+// call's failure code, never in the plug-in.
+static void test_callback_failures_stay_in_the_node() {
+    brhost::SimulatedNode n(Defaults());
+    com_ptr<INodeReader> reader;
+    com_ptr<INodeWriter> writer;
+    n.site.ClientSite()->QueryInterface(IID_INodeReader, reader.put_void());
+    n.site.ClientSite()->QueryInterface(IID_INodeWriter, writer.put_void());
+    if (!ok(reader && writer, "no node access")) return;
+    struct Row {
+        const char* what;
+        void (*thrower)();
+        long code;
+    } rows[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+        {"anything else", [] { throw 42; }, E_FAIL},
+    };
+    for (const Row& row : rows) {
+        n.node.beforeCall = [&](simnode::Call::Op, long) { row.thrower(); };
+        unsigned char buffer[32] = {};
+        char name[51] = {};
+        ok(reader->ReadItem(21, buffer, 31) == row.code, "%s: read", row.what);
+        ok(reader->GetNodeName(name, 50) == row.code, "%s: name", row.what);
+        ok(writer->WriteItem(30, buffer, 2) == row.code, "%s: write", row.what);
+    }
+    n.node.beforeCall = nullptr;
+    unsigned char buffer[32] = {};
+    ok(reader->ReadItem(21, buffer, 31) == 0, "the node works again");
+}
+
+// The chart draws at any size without failing, and at a usable size shows
+// every channel's level line: a smoke test, the scales are tested natively.
+static void test_chart_draws() {
+    brhost::SimulatedNode n(Defaults());
+    std::string error;
+    const std::string dir = FreshDir("chart");
+    ok(n.Open(dir + "\\node.txt", error), "open: %s", error.c_str());
+    ok(n.History().Of(1).size() >= 590, "warm-up history: %u samples", (unsigned)n.History().Of(1).size());
+    const std::wstring titles[4] = {L"one", L"two", L"three", L"four"};
+    HDC screen = GetDC(nullptr);
+    for (SIZE size : {SIZE{0, 0}, SIZE{1, 1}, SIZE{40, 30}, SIZE{300, 120}, SIZE{900, 560}}) {
+        brhost::MemoryCanvas canvas(screen, size.cx, size.cy);
+        if (!ok(canvas.ready(), "no canvas")) continue;
+        RECT area = {0, 0, size.cx, size.cy};
+        FillRect(canvas.dc(), &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        brhost::DrawTrends(canvas.dc(), area, n.History(), titles);
+        if (size.cx < 900) continue;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = size.cx;
+        info.bmiHeader.biHeight = -size.cy;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        std::vector<DWORD> pixels(static_cast<std::size_t>(size.cx * size.cy));
+        HBITMAP bitmap = static_cast<HBITMAP>(GetCurrentObject(canvas.dc(), OBJ_BITMAP));
+        ok(GetDIBits(canvas.dc(), bitmap, 0, size.cy, pixels.data(), &info, DIB_RGB_COLORS) == size.cy, "GetDIBits");
+        // Level green (0x00RRGGBB in a DIB) in each quarter of the picture.
+        int quarters[4] = {};
+        for (int y = 0; y < size.cy; ++y)
+            for (int x = 0; x < size.cx; ++x)
+                if (pixels[static_cast<std::size_t>(y * size.cx + x)] == 0x14963C)
+                    ++quarters[(y >= size.cy / 2) * 2 + (x >= size.cx / 2)];
+        for (int q = 0; q < 4; ++q) ok(quarters[q] > 50, "panel %d: %d level pixels", q + 1, quarters[q]);
+    }
+    ReleaseDC(nullptr, screen);
+}
+
 WTEST_MAIN(WTEST(test_discovery_on_registry), WTEST(test_plugin_load), WTEST(test_options_on_node),
-           WTEST(test_node_file), WTEST(test_live_node))
+           WTEST(test_node_file), WTEST(test_live_node), WTEST(test_callback_failures_stay_in_the_node),
+           WTEST(test_chart_draws))

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace hosttest {
 
@@ -44,51 +44,84 @@ inline bool RegisterClass(const std::string& clsid, const std::string& module, c
            SetValue(base + "\\Node\\ProgramID", programId) && SetValue(base + "\\Node\\TestID", "%1");
 }
 
+// Paths are UTF-8 here and UTF-16 to Windows, as in the host.
+inline std::wstring W(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    std::wstring out(utf8.size(), L'\0');
+    out.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], static_cast<int>(out.size()))));
+    return out;
+}
+
+inline std::string U(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    std::string out(wide.size() * 3, '\0');
+    out.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                                            &out[0], static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
 inline std::string ExeDir() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir = path;
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::string dir = U(path);
     return dir.substr(0, dir.find_last_of("\\/"));
 }
 
+// The names in a folder, files and folders, sorted.
+inline std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(W(dir + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = U(found.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 inline void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = dir + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
-            else DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
+    for (const std::string& name : Names(dir)) {
+        const std::string path = dir + "\\" + name;
+        if (GetFileAttributesW(W(path).c_str()) & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
+        else DeleteFileW(W(path).c_str());
     }
-    RemoveDirectoryA(dir.c_str());
+    RemoveDirectoryW(W(dir).c_str());
 }
 
 // A fresh, empty folder in the temporary folder.
 inline std::string FreshDir(const std::string& name) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string dir = std::string(temp) + "brisel-" + name;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::string dir = U(temp) + "brisel-" + name;
     RemoveTree(dir);
-    CreateDirectoryA(dir.c_str(), nullptr);
+    CreateDirectoryW(W(dir).c_str(), nullptr);
     return dir;
 }
 
 inline std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string out;
+    HANDLE file = CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return out;
+    char buffer[65536];
+    DWORD got;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) out.append(buffer, got);
+    CloseHandle(file);
+    return out;
 }
 
 inline void Spit(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
+    HANDLE file = CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD wrote;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
+    CloseHandle(file);
 }
 
-inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline bool Exists(const std::string& path) { return GetFileAttributesW(W(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace hosttest

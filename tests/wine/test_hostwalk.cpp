@@ -2,6 +2,7 @@
 // stand-in plug-in, and the exit codes and messages when something is wrong.
 #include <cstring>
 
+#include "nodefile.h"
 #include "test_hostutil.h"
 #include "wtest.h"
 
@@ -27,15 +28,15 @@ Result RunHost(const std::string& args, DWORD timeoutMs = 90000) {
     HANDLE readEnd, writeEnd;
     if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return r;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = writeEnd;
     si.hStdError = writeEnd;
     PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + Host() + "\" " + args;
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    std::wstring cmd = W("\"" + Host() + "\" " + args);
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
         r.out = "cannot start " + Host();
         CloseHandle(readEnd);
         CloseHandle(writeEnd);
@@ -79,6 +80,13 @@ bool IsBitmap(const std::string& path) {
     BITMAPINFOHEADER info;
     std::memcpy(&info, bytes.data() + 14, sizeof info);
     return info.biWidth > 100 && info.biHeight > 100 && info.biBitCount == 24;
+}
+
+// The name in a node file, or "" when it does not read back whole.
+std::string NameIn(const std::string& path) {
+    brmodel::Image image;
+    std::string error;
+    return brmodel::ParseImage(Slurp(path), image, error) ? image.name : "";
 }
 
 std::string Common(const std::string& node) {
@@ -142,31 +150,122 @@ static void test_failures_exit_clearly() {
     const std::string dir = FreshDir("fail");
     const std::string node = dir + "\\node.txt";
     const std::string bad = "name: broken\nitem 21: 01 02 xx\n";
+    const std::string huge = "name: huge\n" + std::string(brmodel::kMaxNodeFile, '#');
     struct Row {
         const char* what;
         std::string args;
         bool registerMissing;
-        bool badFile;
+        std::string file;  // the node file's content; empty: none
         DWORD code;
         const char* message;
     } rows[] = {
-        {"unknown option", "--frobnicate", false, false, 1, "unknown option \"--frobnicate\""},
-        {"bad list", Common(node) + " --fail-read 21,99", false, false, 1, "--fail-read: \"99\""},
-        {"malformed node file", Common(node) + " --demo-walk \"" + dir + "\"", false, true, 2, "line 2: \"xx\" is not a byte"},
-        {"no plug-in", Common(node) + " --demo-walk \"" + dir + "\"", false, false, 3, "No registered plug-in"},
-        {"module missing", Common(node) + " --demo-walk \"" + dir + "\"", true, false, 4, "which does not exist"},
+        {"unknown option", "--frobnicate", false, "", 1, "unknown option \"--frobnicate\""},
+        {"bad list", Common(node) + " --fail-read 21,99", false, "", 1, "--fail-read: \"99\""},
+        {"malformed node file", Common(node) + " --demo-walk \"" + dir + "\"", false, bad, 2, "line 2: \"xx\" is not a byte"},
+        {"node file over 64 KB", Common(node) + " --demo-walk \"" + dir + "\"", false, huge, 2, "larger than 64 KB"},
+        {"no plug-in", Common(node) + " --demo-walk \"" + dir + "\"", false, "", 3, "No registered plug-in"},
+        {"module missing", Common(node) + " --demo-walk \"" + dir + "\"", true, "", 4, "which does not exist"},
     };
     for (const Row& row : rows) {
         DeleteClass(kFakeClsid);
         if (row.registerMissing) RegisterClass(kFakeClsid, dir + "\\Gone.ocx", kTestProgramId);
-        if (row.badFile) Spit(node, bad);
-        else DeleteFileA(node.c_str());
+        if (!row.file.empty()) Spit(node, row.file);
+        else DeleteFileW(W(node).c_str());
         const Result r = RunHost(row.args, 30000);
         ok(r.code == row.code, "%s: exit code %lu\n%s", row.what, r.code, r.out.c_str());
         ok(r.out.find(row.message) != std::string::npos, "%s: no \"%s\" in\n%s", row.what, row.message, r.out.c_str());
-        if (row.badFile) ok(Slurp(node) == bad, "%s: the file changed", row.what);
+        if (!row.file.empty()) ok(Slurp(node) == row.file, "%s: the file changed", row.what);
     }
     DeleteClass(kFakeClsid);
 }
 
-WTEST_MAIN(WTEST(test_walk_through), WTEST(test_walk_with_the_module), WTEST(test_walk_without_interfaces), WTEST(test_failures_exit_clearly))
+// A user profile like C:\users\Jürgen 日本: the tool writes its node
+// file there, reads it back on the next start and leaves nothing beside it.
+static void test_node_file_in_any_folder() {
+    ok(RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId), "cannot register");
+    const std::string top = FreshDir("unicode");
+    const std::string dir = top + "\\Jürgen 日本";
+    const std::string node = dir + "\\node.txt";
+    const std::string walk = Common(node) + " --demo-walk \"" + top + "\\shots\"";
+    Result r = RunHost(walk);
+    ok(r.code == 0, "first run: exit code %lu\n%s", r.code, r.out.c_str());
+    ok(r.out.find("node: Sunblind controller 1 (" + node + ")") != std::string::npos, "path in the output:\n%s",
+       r.out.c_str());
+    ok(NameIn(node) == "Sunblind controller 1", "not written whole: %s", Slurp(node).c_str());
+    ok(Names(dir) == std::vector<std::string>{"node.txt"}, "beside the file: %u name(s)",
+       static_cast<unsigned>(Names(dir).size()));
+
+    // Renamed in the file: the next start reads that, and writes it back.
+    std::string text = Slurp(node);
+    const std::string renamed = "Jürgen's blinds 日本";
+    text.replace(text.find("\nname: ") + 7, std::string("Sunblind controller 1").size(), renamed);
+    Spit(node, text);
+    r = RunHost(walk);
+    ok(r.code == 0, "second run: exit code %lu\n%s", r.code, r.out.c_str());
+    ok(r.out.find("node: " + renamed + " (") != std::string::npos, "not read back:\n%s", r.out.c_str());
+    ok(NameIn(node) == renamed, "not written back: %s", Slurp(node).c_str());
+    ok(Names(dir) == std::vector<std::string>{"node.txt"}, "beside the file after the second run");
+    DeleteClass(kFakeClsid);
+}
+
+// A save stopped dead after each of its steps, as by a crash: the node file
+// reads back whole, the old one before the rename and the new one after it;
+// the next start removes what the stopped save left beside it.
+static void test_save_stopped_after_each_step() {
+    DeleteClass(kFakeClsid);
+    const std::string dir = FreshDir("stopped") + "\\Jürgen 日本";
+    const std::string node = dir + "\\node.txt";
+    struct Row {
+        const char* step;
+        const char* name;  // in the file afterwards
+        bool left;         // a temporary file left beside it
+    } rows[] = {
+        {"create", "Old node", true}, {"write", "Old node", true},  {"flush", "Old node", true},
+        {"close", "Old node", true},  {"replace", "Sunblind controller 1", false},
+    };
+    for (const Row& row : rows) {
+        RemoveTree(dir);
+        CreateDirectoryW(W(dir).c_str(), nullptr);
+        std::string old = brmodel::FormatImage(brmodel::DefaultImage());
+        old.replace(old.find("\nname: ") + 7, std::string("Sunblind controller 1").size(), "Old node");
+        Spit(node, old);
+        // --reset saves the built-in node at once, before any plug-in is looked for.
+        Result r = RunHost(Common(node) + " --reset --stop-save-after " + row.step, 30000);
+        ok(r.code == 9, "%s: exit code %lu\n%s", row.step, r.code, r.out.c_str());
+        ok(r.out.find(std::string("save: stopped after ") + row.step) != std::string::npos, "%s:\n%s", row.step,
+           r.out.c_str());
+        ok(NameIn(node) == row.name, "%s: the file reads \"%s\"", row.step, NameIn(node).c_str());
+        int temps = 0;
+        for (const std::string& name : Names(dir)) temps += brmodel::IsTempOf(name, "node.txt");
+        ok(temps == (row.left ? 1 : 0), "%s: %d temporary file(s)", row.step, temps);
+
+        // The next start: no plug-in for the program ID, but the file is opened.
+        r = RunHost(Common(node), 30000);
+        ok(r.code == 3, "%s: next start: exit code %lu\n%s", row.step, r.code, r.out.c_str());
+        ok((r.out.find("removed 1 temporary file(s)") != std::string::npos) == row.left, "%s: next start:\n%s",
+           row.step, r.out.c_str());
+        ok(Names(dir) == std::vector<std::string>{"node.txt"}, "%s: %u name(s) beside the file", row.step,
+           static_cast<unsigned>(Names(dir).size()));
+        ok(NameIn(node) == row.name, "%s: next start changed the file", row.step);
+    }
+}
+
+// Another tool has the node file: this one says so and leaves it alone.
+static void test_node_file_in_use() {
+    const std::string dir = FreshDir("in-use");
+    const std::string node = dir + "\\node.txt";
+    const std::string text = brmodel::FormatImage(brmodel::DefaultImage());
+    Spit(node, text);
+    HANDLE other = CreateFileW(W(node + ".lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                               FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ok(other != INVALID_HANDLE_VALUE, "cannot hold the lock");
+    const Result r = RunHost(Common(node) + " --reset", 30000);
+    ok(r.code == 2, "exit code %lu\n%s", r.code, r.out.c_str());
+    ok(r.out.find("is in use by another network tool") != std::string::npos, "%s", r.out.c_str());
+    ok(Slurp(node) == text, "the file changed although --reset was given");
+    CloseHandle(other);
+}
+
+WTEST_MAIN(WTEST(test_walk_through), WTEST(test_walk_with_the_module), WTEST(test_walk_without_interfaces),
+           WTEST(test_failures_exit_clearly), WTEST(test_node_file_in_any_folder), WTEST(test_save_stopped_after_each_step),
+           WTEST(test_node_file_in_use))

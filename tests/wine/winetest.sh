@@ -42,6 +42,24 @@ reg_value() {  # reg_value KEY [NAME]
 
 key_exists() { w reg query "$@" >/dev/null; }  # key_exists KEY [/reg:32|/reg:64]
 
+# The control created by its ProgID from VBScript (about.vbs: late-bound
+# AboutBox, modal); closewin.exe finds the About box, checks and closes it.
+check_about_from_script() {  # check_about_from_script CLOSEWIN TMPDIR
+  local closewin=$1 tmp=$2 marker out closer closer_rc
+  marker=$(w winepath -w "$tmp/closed")
+  w "$closewin" "About Brisel Control" 30000 "$marker" >"$tmp/closer.out" &
+  closer=$!
+  out=$(w cscript //nologo "$(w winepath -w "$here/about.vbs")" "$marker")
+  wait "$closer"; closer_rc=$?
+  echo "$out"; cat "$tmp/closer.out"
+  eq "created" "$(echo "$out" | sed -n 's/^created: //p')" "True"
+  eq "About box closed before AboutBox returned" "$(echo "$out" | sed -n 's/^closed before return: //p')" "True"
+  eq "AboutBox result" "$(echo "$out" | sed -n 's/^result: //p')" "Empty"
+  eq "closer" "$closer_rc" "0"
+  check "About text" grep -qx "text: Brisel Control, Version 1.0" "$tmp/closer.out"
+  check "OK button" grep -qx "text: OK" "$tmp/closer.out"
+}
+
 # True only when reg.exe ran and found no such key (it exits 1), and a key
 # that is always there can be read: a Wine that fails to start, or a reg.exe
 # that fails some other way, is no proof of absence. A second argument

@@ -14,6 +14,10 @@ TEST(Options, Defaults) {
     EXPECT_TRUE(o.failRead.empty() && o.failWrite.empty() && !o.failAll);
     EXPECT_EQ(o.programId, "94 4B 61 6C 64 6F 72 2E");
     EXPECT_TRUE(o.nodeFile.empty() && o.demoDir.empty() && !o.reset && !o.properties);
+    EXPECT_EQ(o.span, 600);
+    EXPECT_EQ(o.warmUp, 600) << "the chart opens filled";
+    ASSERT_TRUE(ParseOptions({"--span", "1800"}, o, error));
+    EXPECT_EQ(o.warmUp, 1800) << "the warm-up follows the span";
 }
 
 TEST(Options, Accepted) {
@@ -22,7 +26,8 @@ TEST(Options, Accepted) {
     ASSERT_TRUE(ParseOptions({"--node", "n.txt", "--reset", "--latency", "250", "--fail-read", "21,30",
                               "--fail-read", "13", "--fail-write", "33", "--fail-all", "--interfaces", "reader",
                               "--demo-walk", "out", "--tick", "200", "--program-id", "01 02 03 04 05 06 07 08",
-                              "--seed", "42", "--day", "120", "--properties"},
+                              "--seed", "42", "--day", "120", "--properties", "--span", "300",
+                              "--warm-up", "0", "--stop-save-after", "flush"},
                              o, error))
         << error;
     EXPECT_EQ(o.nodeFile, "n.txt");
@@ -36,6 +41,9 @@ TEST(Options, Accepted) {
     EXPECT_EQ(o.programId, "01 02 03 04 05 06 07 08");
     EXPECT_EQ(o.seed, 42u);
     EXPECT_EQ(o.dayLength, 120);
+    EXPECT_EQ(o.span, 300);
+    EXPECT_EQ(o.warmUp, 0);
+    EXPECT_EQ(o.stopSaveAfter, "flush");
     for (auto [word, which] : {std::pair{"none", Interfaces::None}, {"writer", Interfaces::Writer}, {"both", Interfaces::Both}}) {
         ASSERT_TRUE(ParseOptions({"--interfaces", word}, o, error));
         EXPECT_EQ(o.interfaces, which);
@@ -62,6 +70,9 @@ TEST(Options, RefusedWithTheOptionNamed) {
         {{"--seed", "x"}, "--seed: \"x\""},
         {{"--node", ""}, "--node needs a file name"},
         {{"--verbose"}, "unknown option \"--verbose\""},
+        {{"--span", "59"}, "--span: \"59\" is not 60-86400 s"},
+        {{"--warm-up", "-1"}, "--warm-up: \"-1\" is not 0-86400 s"},
+        {{"--stop-save-after", "rename"}, "--stop-save-after: \"rename\" is not create, write"},
     };
     for (const Row& row : rows) {
         Options o;

@@ -1,0 +1,53 @@
+// The node file on a Windows file system: wide paths, writes that reach the
+// disk before the rename, and a lock that tells a second tool the file is
+// in use.
+#pragma once
+
+#include <windows.h>
+
+#include "nodefile.h"
+
+namespace brhost {
+
+class WinFiles : public brmodel::Files {
+public:
+    WinFiles() = default;
+    ~WinFiles() override;
+    WinFiles(const WinFiles&) = delete;
+    WinFiles& operator=(const WinFiles&) = delete;
+
+    bool Exists(const std::string& path) override;
+    bool Read(const std::string& path, std::size_t limit, std::string& out, std::string& error) override;
+    bool MakeFolders(const std::string& folder, std::string& error) override;
+    bool CreateNew(const std::string& path, std::string& error) override;
+    bool Write(const std::string& data, std::string& error) override;
+    bool Flush(std::string& error) override;
+    bool Close(std::string& error) override;
+    bool Replace(const std::string& from, const std::string& to, std::string& error) override;
+    bool Remove(const std::string& path) override;
+    std::vector<std::string> Names(const std::string& folder) override;
+    std::string UniqueTag() override;
+
+private:
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+    unsigned m_count = 0;
+};
+
+// "FILE.lock" beside the node file, open without sharing while this tool
+// uses the file and deleted when it closes, also when the process dies.
+class NodeLock {
+public:
+    NodeLock() = default;
+    ~NodeLock() { Release(); }
+    NodeLock(const NodeLock&) = delete;
+    NodeLock& operator=(const NodeLock&) = delete;
+
+    // False with a plain message when another tool holds it.
+    bool Acquire(const std::string& nodeFile, std::string& error);
+    void Release();
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace brhost

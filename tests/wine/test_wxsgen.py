@@ -1,0 +1,155 @@
+"""The package's registry table from two registry exports (packaging/wxsgen.py):
+which differences become rows, how install paths become the installer's own
+references, and the registrations the package must refuse to carry."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging"))
+import wxsgen  # noqa: E402
+
+DIR = r"C:\Program Files\Brisel"
+OCX = DIR + r"\Brisel.ocx"
+HEADER = "Windows Registry Editor Version 5.00\n\n"
+
+
+SCRATCH = tempfile.TemporaryDirectory()
+
+
+def export(body):
+    """A regedit /E file as Wine writes it: UTF-16 with a byte-order mark, CRLF."""
+    path = os.path.join(SCRATCH.name, "%d.reg" % len(os.listdir(SCRATCH.name)))
+    with open(path, "wb") as f:
+        f.write((HEADER + body).replace("\n", "\r\n").encode("utf-16"))
+    return path
+
+
+BEFORE = r"""[HKEY_CLASSES_ROOT\CLSID]
+
+[HKEY_CLASSES_ROOT\Interface]
+@="keep"
+"""
+
+
+def rows_for(after_body, before_body=BEFORE):
+    before, after = wxsgen.read_reg(export(before_body)), wxsgen.read_reg(export(before_body + after_body))
+    added = wxsgen.registration(before, after)
+    return wxsgen.registry_elements(added, OCX, DIR, "ProgramFilesFolder")
+
+
+class Rows(unittest.TestCase):
+    def test_added_entries_become_rows(self):
+        cases = [
+            ("default value",
+             '[HKEY_CLASSES_ROOT\\A]\n@="Brisel Control"\n',
+             ['<RegistryValue Root="HKCR" Key="A" Type="string" Value="Brisel Control"/>']),
+            ("named value, escaped quote and backslash",
+             '[HKEY_CLASSES_ROOT\\A]\n"Say"="a \\"b\\" c\\\\d"\n',
+             ['<RegistryValue Root="HKCR" Key="A" Name="Say" Type="string" Value=\'a "b" c\\d\'/>']),
+            ("module path, any case, inside a longer value",
+             '[HKEY_CLASSES_ROOT\\A]\n@="c:\\\\program files\\\\brisel\\\\BRISEL.OCX, 1"\n',
+             ['<RegistryValue Root="HKCR" Key="A" Type="string" Value="[#BriselOcx], 1"/>']),
+            ("folder without its closing backslash",
+             '[HKEY_CLASSES_ROOT\\A]\n@="C:\\\\Program Files\\\\Brisel"\n',
+             ['<RegistryValue Root="HKCR" Key="A" Type="string" Value="[ProgramFilesFolder]Brisel"/>']),
+            ("brackets are literal text",
+             '[HKEY_CLASSES_ROOT\\A]\n@="[x]"\n',
+             ['<RegistryValue Root="HKCR" Key="A" Type="string" Value="[\\[]x[\\]]"/>']),
+            ("percent and braces stay as they are",
+             '[HKEY_CLASSES_ROOT\\A]\n@="%1 {B42E6C39-22E8-49EF-8995-52B26D5A1030}"\n',
+             ['<RegistryValue Root="HKCR" Key="A" Type="string" Value="%1 {B42E6C39-22E8-49EF-8995-52B26D5A1030}"/>']),
+            ("dword",
+             '[HKEY_CLASSES_ROOT\\A]\n"N"=dword:0000002a\n',
+             ['<RegistryValue Root="HKCR" Key="A" Name="N" Type="integer" Value="42"/>']),
+            ("empty leaf key is created and removed whole; parents need no row",
+             '[HKEY_CLASSES_ROOT\\CLSID\\{X}]\n\n[HKEY_CLASSES_ROOT\\CLSID\\{X}\\Control]\n',
+             ['<RegistryValue Root="HKCR" Key="CLSID\\{X}\\Control" Name="*" Type="string" Value=""/>']),
+            ("value added to a key that was there",
+             '[HKEY_CLASSES_ROOT\\Interface]\n"New"="v"\n',
+             ['<RegistryValue Root="HKCR" Key="Interface" Name="New" Type="string" Value="v"/>']),
+        ]
+        for name, after, expected in cases:
+            with self.subTest(name):
+                self.assertEqual(rows_for(after), expected)
+
+    def test_rows_are_sorted_by_key_then_name(self):
+        after = '[HKEY_CLASSES_ROOT\\B]\n"z"="1"\n"a"="2"\n\n[HKEY_CLASSES_ROOT\\A]\n@="3"\n'
+        keys = [r.split('Key="')[1].split('"')[0] + "/" + (r.split('Name="')[1].split('"')[0] if "Name=" in r else "")
+                for r in rows_for(after)]
+        self.assertEqual(keys, ["A/", "B/a", "B/z"])
+
+    def test_long_hex_data_continued_on_next_line(self):
+        keys = wxsgen.read_reg(export('[HKEY_CLASSES_ROOT\\A]\n"H"=hex:01,02,\\\n  03,04\n'))
+        self.assertEqual(keys["HKEY_CLASSES_ROOT\\A"]["H"], ("hex", "01,02,03,04"))
+
+
+class Refused(unittest.TestCase):
+    def test_registrations_the_package_cannot_carry(self):
+        cases = [
+            ("changes a value that was there", BEFORE.replace('"keep"', '"changed"'), "changed"),
+            ("removes a value that was there", BEFORE.replace('@="keep"\n', ""), "removed"),
+            ("removes a key that was there", '[HKEY_CLASSES_ROOT\\Interface]\n@="keep"\n', "removed"),
+            ("writes outside the classes", BEFORE + '[HKEY_LOCAL_MACHINE\\Software\\X]\n@="1"\n', "outside"),
+        ]
+        for name, after, message in cases:
+            with self.subTest(name):
+                with self.assertRaisesRegex(wxsgen.HarvestError, message):
+                    wxsgen.registration(wxsgen.read_reg(export(BEFORE)), wxsgen.read_reg(export(after)))
+
+    def test_values_the_package_cannot_follow(self):
+        cases = [
+            ("short name of the folder", '[HKEY_CLASSES_ROOT\\A]\n@="C:\\\\PROGRA~1\\\\Brisel\\\\Brisel.ocx"\n',
+             "install folder"),
+            ("another file in the folder's parent", '[HKEY_CLASSES_ROOT\\A]\n@="C:\\\\Program Files\\\\x.dll"\n',
+             "install folder"),
+            ("binary value", '[HKEY_CLASSES_ROOT\\A]\n"B"=hex:01\n', "not carried"),
+        ]
+        for name, after, message in cases:
+            with self.subTest(name):
+                with self.assertRaisesRegex(wxsgen.HarvestError, message):
+                    rows_for(after)
+
+
+class Package(unittest.TestCase):
+    def wxs(self, arch, version):
+        return wxsgen.wxs(arch, version, "Brisel.ocx", ["<RegistryValue/>"])
+
+    def test_product_codes(self):
+        x86 = self.wxs("x86", "1.0.0.1")
+        self.assertIn('UpgradeCode="5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C01"', x86)
+        code = lambda text: text.split('Product Id="')[1].split('"')[0]
+        # The same version gives the same product; another version or
+        # architecture another one.
+        self.assertEqual(code(x86), code(self.wxs("x86", "1.0.0.1")))
+        self.assertNotEqual(code(x86), code(self.wxs("x86", "1.0.1.0")))
+        self.assertNotEqual(code(x86), code(self.wxs("x64", "1.0.0.1")))
+
+    def test_architectures(self):
+        for arch, folder, win64 in [("x86", "ProgramFilesFolder", False), ("x64", "ProgramFiles64Folder", True)]:
+            with self.subTest(arch):
+                text = self.wxs(arch, "1.0.0.1")
+                self.assertIn('<Directory Id="%s">' % folder, text)
+                self.assertEqual('Win64="yes"' in text, win64)
+
+    def test_builds_with_wixl(self):
+        """wixl accepts the source and the table holds the rows: escaped '#'
+        and the '*' key row included."""
+        rows = rows_for('[HKEY_CLASSES_ROOT\\A]\n@="#1"\n\n[HKEY_CLASSES_ROOT\\A\\Control]\n')
+        with tempfile.TemporaryDirectory() as d:
+            open(os.path.join(d, "Brisel.ocx"), "wb").write(b"MZ")
+            open(os.path.join(d, "b.wxs"), "w").write(wxsgen.wxs("x86", "1.0.0.1", "Brisel.ocx", rows))
+            subprocess.run(["wixl", "-a", "x86", "-o", "b.msi", "b.wxs"], cwd=d, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            table = subprocess.run(["msiinfo", "export", "b.msi", "Registry"], cwd=d, check=True,
+                                   capture_output=True, text=True).stdout
+        found = sorted(tuple(line.split("\t")[1:5]) for line in table.splitlines()[3:])
+        self.assertEqual(found, [("0", "A", "", "##1"), ("0", "A\\Control", "*", "")])
+
+
+if __name__ == "__main__":
+    result = unittest.main(exit=False, verbosity=1).result
+    bad = len(result.failures) + len(result.errors)
+    print("checks: %d passed, %d failed" % (result.testsRun - bad, bad))  # collected by scripts/test.sh
+    sys.exit(1 if bad else 0)
