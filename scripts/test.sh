@@ -6,7 +6,7 @@
 #
 # Every suite runs even when an earlier one fails. The closing line counts
 # checks, not programs: GoogleTest cases, the ok() checks each Wine test
-# program reports in its "checks: N passed, N failed" line, and one each for
+# program reports in its "checks: N passed, N failed[, N skipped]" line, and one each for
 # the builds and the fuzz targets. Skipped cases are counted apart. A program that is expected but did not run, crashed, timed
 # out or ended without reporting counts as one failed check and is named.
 # The exit status is 0 only when nothing failed.
@@ -19,6 +19,8 @@ native_programs=(tests/native/encoding_tests host/tests/native/host_model_tests)
 wine_programs=(test_sheet fpu_roundtrip test_pages test_regsvr test_register test_control test_cscript
                test_host test_hostnode test_hostwalk test_proof_soak test_proof_host test_proof_input
                test_msi test_wxsgen test_proof_alloc)
+# Only in the 64-bit prefix: both modules registered side by side.
+wine64_programs=(test_sidebyside)
 fuzz_targets=(text_to_real items)
 
 passed=0; failed=0; skipped=0
@@ -81,16 +83,18 @@ xvfb=1; brisel_start_xvfb || xvfb=0
 
 # collect ARCH LOG: one tally per expected (or unexpected) program.
 collect_wine() {
-  local arch=$1 log=$2 ran name result number status counts p f
+  local arch=$1 log=$2 ran name result number status counts p f s
+  local expected=("${wine_programs[@]}")
+  [ "$arch" = win64 ] && expected+=("${wine64_programs[@]}")
   grep -E '^ *[0-9]+/[0-9]+ Test +#|^[0-9]+: .*(Test failed|FAIL)' "$log"
   # Programs CTest ran that the list above does not know are counted too,
   # and fail until the list names them.
   ran=$(sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) .*/\1/p' "$log")
   local unlisted=()
   for name in $ran; do
-    [[ " ${wine_programs[*]} " == *" $name "* ]] || unlisted+=("$name")
+    [[ " ${expected[*]} " == *" $name "* ]] || unlisted+=("$name")
   done
-  for name in "${wine_programs[@]}" "${unlisted[@]}"; do
+  for name in "${expected[@]}" "${unlisted[@]}"; do
     result=$(grep -E "^ *[0-9]+/[0-9]+ Test +#[0-9]+: $name \." "$log" | tail -n 1)
     if [ -z "$result" ]; then tally "$arch" "$name" 0 1 0 "did not run"; continue; fi
     number=$(echo "$result" | sed -E 's/^ *[0-9]+\/[0-9]+ Test +#([0-9]+):.*/\1/')
@@ -102,14 +106,15 @@ collect_wine() {
     fi
     p=$(echo "$counts" | sed -E 's/.*checks: ([0-9]+) passed.*/\1/')
     f=$(echo "$counts" | sed -E 's/.* ([0-9]+) failed.*/\1/')
+    s=$(echo "$counts" | sed -nE 's/.* ([0-9]+) skipped.*/\1/p'); s=${s:-0}
     if [ "$p" -eq 0 ] && [ "$f" -eq 0 ]; then
       tally "$arch" "$name" 0 1 0 "reported no checks at all"
     elif [[ " ${unlisted[*]} " == *" $name "* ]]; then
-      tally "$arch" "$name" "$p" "$((f + 1))" 0 "not in scripts/test.sh's list of programs"
+      tally "$arch" "$name" "$p" "$((f + 1))" "$s" "not in scripts/test.sh's list of programs"
     elif [ "$status" != "Passed" ] && [ "$f" -eq 0 ]; then
-      tally "$arch" "$name" "$p" 1 0 "${status#\*\*\*}"
+      tally "$arch" "$name" "$p" 1 "$s" "${status#\*\*\*}"
     else
-      tally "$arch" "$name" "$p" "$f" 0
+      tally "$arch" "$name" "$p" "$f" "$s"
     fi
   done
 }

@@ -74,6 +74,84 @@ bool KeyExists(const std::string& path) {
     return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
+// The names of path's sub-keys under HKEY_CLASSES_ROOT (none when missing).
+std::vector<std::string> SubKeys(const std::string& path) {
+    std::vector<std::string> names;
+    unique_hkey key;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (::RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, size);
+    }
+    return names;
+}
+
+// The platform of this module's type library: its own bitness.
+#ifdef _WIN64
+constexpr SYSKIND kSysKind = SYS_WIN64;
+constexpr char kPlatform[] = "win64";
+#else
+constexpr SYSKIND kSysKind = SYS_WIN32;
+constexpr char kPlatform[] = "win32";
+#endif
+
+bool IsLocaleName(const std::string& name) {
+    char* end = nullptr;
+    std::strtoul(name.c_str(), &end, 16);
+    return end != name.c_str() && *end == '\0';
+}
+
+// Whether a platform other than this module's own is registered for the
+// library version under any locale: the other bitness's module.
+bool OtherPlatformRegistered(const std::string& versionKey) {
+    for (const std::string& locale : SubKeys(versionKey)) {
+        if (!IsLocaleName(locale)) continue;
+        for (const std::string& platform : SubKeys(versionKey + "\\" + locale))
+            if (platform != kPlatform) return true;
+    }
+    return false;
+}
+
+// The default value of path under HKEY_CLASSES_ROOT, empty when missing.
+std::wstring DefaultValueW(const std::string& path) {
+    unique_hkey key;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return {};
+    wchar_t value[MAX_PATH + 1] = {};
+    DWORD size = sizeof value - sizeof(wchar_t), type = 0;
+    if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+        return {};
+    return value;
+}
+
+// Removes the Interface keys of the library's interfaces from this
+// process's own registry view, those that still name the library. The
+// platform's UnRegisterTypeLib removes them from both views of a 64-bit
+// system, which would take them from the other bitness's module as well.
+void RemoveOwnInterfaces(const std::wstring& libraryFile, const char* libid) {
+    com_ptr<ITypeLib> lib;
+    if (libraryFile.empty() || FAILED(::LoadTypeLibEx(libraryFile.c_str(), REGKIND_NONE, lib.put())) || !lib) return;
+    const std::wstring wideLibid = Widen(libid);
+    for (UINT i = 0, n = lib->GetTypeInfoCount(); i < n; ++i) {
+        TYPEKIND kind;
+        if (FAILED(lib->GetTypeInfoType(i, &kind)) || (kind != TKIND_DISPATCH && kind != TKIND_INTERFACE)) continue;
+        com_ptr<ITypeInfo> info;
+        TYPEATTR* attr = nullptr;
+        if (FAILED(lib->GetTypeInfo(i, info.put())) || !info) continue;
+        char iid[39] = {};
+        if (SUCCEEDED(info->GetTypeAttr(&attr)) && attr) {
+            AfxGuidToStringA(attr->guid, iid);
+            info->ReleaseTypeAttr(attr);
+        }
+        const std::string key = std::string("Interface\\") + iid;
+        if (iid[0] && ::lstrcmpiW(DefaultValueW(key + "\\TypeLib").c_str(), wideLibid.c_str()) == 0) DeleteTree(key);
+    }
+}
+
+
 }  // namespace
 
 BOOL AfxGuidToStringA(REFGUID guid, char (&text)[39]) {
@@ -114,41 +192,36 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID 
     // A library is registered under its own locale, which need not be lcid:
     // every locale registered for this version goes, lcid first.
     std::vector<LCID> locales{lcid};
-    {
-        unique_hkey key;
-        if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, versionKey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
-            char name[256];
-            for (DWORD i = 0;; ++i) {
-                DWORD size = sizeof name;
-                if (::RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                    break;
-                char* end = nullptr;
-                const unsigned long value = std::strtoul(name, &end, 16);
-                if (end != name && *end == '\0' && value != lcid) locales.push_back(static_cast<LCID>(value));
-            }
-        }
+    for (const std::string& name : SubKeys(versionKey)) {
+        const unsigned long value = std::strtoul(name.c_str(), nullptr, 16);
+        if (IsLocaleName(name) && value != lcid) locales.push_back(static_cast<LCID>(value));
     }
-    // RegisterTypeLib filed the library under the running code's kind.
-#ifdef _WIN64
-    const SYSKIND sysKind = SYS_WIN64;
-#else
-    const SYSKIND sysKind = SYS_WIN32;
-#endif
-    for (LCID locale : locales) ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, sysKind);
+    // The library key is shared by the 32-bit and 64-bit registry views: only
+    // this module's platform goes, and with it what the platform left of it.
+    // While the other bitness's module stays registered, the interfaces go
+    // from this view only.
+    const bool otherStays = OtherPlatformRegistered(versionKey);
+    bool ownGone = true;
+    for (LCID locale : locales) {
+        char sub[32];
+        std::snprintf(sub, sizeof sub, "\\%lx", static_cast<unsigned long>(locale));
+        const std::string platformKey = versionKey + sub + "\\" + kPlatform;
+        if (otherStays)
+            RemoveOwnInterfaces(DefaultValueW(platformKey), id);
+        else
+            ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, locale, kSysKind);
+        ownGone = DeleteTree(platformKey) && ownGone;
+        if (KeyExists(versionKey + sub) && SubKeys(versionKey + sub).empty()) DeleteTree(versionKey + sub);
+    }
 
-    // Whatever the platform left of this version (FLAGS, HELPDIR) goes too,
-    // and the library's key once no version is left.
+    // Once no platform is registered under any locale, whatever is left of
+    // this version (FLAGS, HELPDIR) goes too, and the library's key once no
+    // version is left.
+    for (const std::string& name : SubKeys(versionKey))
+        if (IsLocaleName(name)) return ownGone ? TRUE : FALSE;  // another platform's locale
     if (!DeleteTree(versionKey)) return FALSE;
-    unique_hkey key;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, libKey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
-        DWORD subKeys = 0;
-        const bool empty = ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-                           subKeys == 0;
-        key.reset();
-        if (empty) ::RegDeleteKeyA(HKEY_CLASSES_ROOT, libKey.c_str());
-    }
-    return !KeyExists(versionKey);
+    if (SubKeys(libKey).empty()) ::RegDeleteKeyA(HKEY_CLASSES_ROOT, libKey.c_str());
+    return ownGone && !KeyExists(versionKey) ? TRUE : FALSE;
 }
 
 BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszProgID, UINT idTypeName,

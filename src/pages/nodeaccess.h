@@ -12,6 +12,10 @@ extern "C" const IID IID_INodeReader;
 // {099B79E0-BA3D-11D0-AD92-006097174407}
 extern "C" const IID IID_INodeWriter;
 
+// The host's calls take and return 32-bit values in 32-bit and 64-bit
+// processes alike (long stays 32 bits on 64-bit Windows).
+static_assert(sizeof(long) == 4, "node calls take and return 32-bit values");
+
 struct INodeReader : public IUnknown {
     virtual long STDMETHODCALLTYPE Reserved3() = 0;
     virtual long STDMETHODCALLTYPE Reserved4() = 0;

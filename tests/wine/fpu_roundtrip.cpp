@@ -1,10 +1,12 @@
-// The module's conversions give the same bytes whatever x87 precision and
-// rounding the host process has set: every stored value of every field goes
-// through decode, format, text to real and encode unchanged, and texts that
-// a 64-bit-precision x87 division would round wrongly still convert right.
-// The exception flags the host had raised before (x87 and SSE) are still
-// raised afterwards.
+// The module's conversions give the same bytes whatever floating-point state
+// the host process has set (x87 precision and rounding on 32-bit x86, the SSE
+// control word's rounding, flush-to-zero and exception masks everywhere):
+// every stored value of every field goes through decode, format, text to real
+// and encode unchanged, and texts that a 64-bit-precision x87 division would
+// round wrongly still convert right.
+// The exception flags the host had raised before are still raised afterwards.
 #include <float.h>
+#include <xmmintrin.h>
 
 #include <cstring>
 
@@ -90,6 +92,19 @@ void WithFpu(const HostFpu& host, const char* name, Fn fn) {
        "%s: MXCSR 0x%04x left as 0x%04x", name, csrBefore, csrAfter);
 }
 
+// Runs fn with the SSE control word as a host might have set it; checks the
+// module hands the host's control bits back unchanged (the flags, bits 0-5,
+// are the host's own code's business).
+template <class Fn>
+void WithSse(unsigned csr, const char* name, Fn fn) {
+    const unsigned saved = _mm_getcsr();
+    _mm_setcsr(csr);
+    fn(name);
+    const unsigned after = _mm_getcsr() & ~0x3Fu;
+    _mm_setcsr(saved);
+    ok(after == csr, "%s: SSE control word 0x%04x left as 0x%04x", name, csr, after);
+}
+
 void AllValuesRoundTrip(const char* name) {
     int failures = 0, first = -1;
     for (int v = 0; v < 65536; ++v) {
@@ -156,7 +171,20 @@ void test_precision_53() { WithFpu({_PC_53, _RC_NEAR, 0x0D, 0x12}, "53-bit, flag
 void test_precision_64_round_down() { WithFpu({_PC_64, _RC_DOWN, 0x3F, 0x3F}, "64-bit, round down, all flags", Run); }
 void test_precision_24_round_chop() { WithFpu({_PC_24, _RC_CHOP, 0x04, 0x00}, "24-bit, chop, zero divide", Run); }
 
+// SSE control words: rounding in bits 13-14, flush-to-zero bit 15,
+// denormals-are-zero bit 6, exception masks bits 7-12.
+void test_sse_states() {
+    static const struct { unsigned csr; const char* name; } states[] = {
+        {0x1F80 | 0x2000, "SSE round down"},
+        {0x1F80 | 0x4000, "SSE round up"},
+        {0x1F80 | 0x6000, "SSE chop"},
+        {0x1F80 | 0x8040 | 0x6000, "SSE flush-to-zero, denormals-are-zero, chop"},
+        {0x1F80 & ~0x0680u, "SSE invalid, zero-divide and overflow unmasked"},
+    };
+    for (const auto& s : states) WithSse(s.csr, s.name, Run);
+}
+
 }  // namespace
 
 WTEST_MAIN(WTEST(test_precision_64), WTEST(test_precision_53), WTEST(test_precision_64_round_down),
-           WTEST(test_precision_24_round_chop))
+           WTEST(test_precision_24_round_chop), WTEST(test_sse_states))

@@ -35,6 +35,14 @@ std::vector<std::string> Texts(Rig& rig, HWND page, int channel) {
     return out;
 }
 
+// The accesses of an action on a failing node: the prescribed ones, plus
+// whole ticks of the page's live timer, which a loaded machine can let fall
+// due while the action runs.
+bool AsPrescribed(const proof::Counts& got, const proof::Counts& prescribed) {
+    const int tick = proof::PrescribedTick(true).reads, extra = got.reads - prescribed.reads;
+    return got.writes == prescribed.writes && got.names == prescribed.names && extra >= 0 && extra % tick == 0;
+}
+
 }  // namespace
 
 // Reads, writes and the name failing with each code: the failure is never
@@ -55,18 +63,20 @@ static void test_every_error_code() {
             HWND page = rig.Page(channel);
             proof::Counts first = proof::PrescribedTick(true);
             first.reads += proof::PrescribedRead(channel).reads;
-            ok(proof::CountCalls(rig.node, mark) == first, "%08lx ch %d: first showing made %d reads", code, channel,
-               proof::CountCalls(rig.node, mark).reads);
+            const proof::Counts shown = proof::CountCalls(rig.node, mark);
+            ok(AsPrescribed(shown, first), "%08lx ch %d: first showing made %d reads %d writes", code, channel,
+               shown.reads, shown.writes);
             TypeInto(rig, page, channel, "42");
             const std::vector<std::string> typed = Texts(rig, page, channel);
             mark = rig.node.log.size();
             rig.Click(page, IDC_WRITE);
             const proof::Counts write = proof::CountCalls(rig.node, mark);
-            ok(write.writes == 0 && write.reads == proof::PrescribedWrite(channel).reads,
+            ok(AsPrescribed(write, proof::Counts{proof::PrescribedWrite(channel).reads, 0, 0}),
                "%08lx ch %d: Write made %d reads %d writes", code, channel, write.reads, write.writes);
             mark = rig.node.log.size();
             SendMessageA(page, WM_TIMER, 1, 0);
-            ok(proof::CountCalls(rig.node, mark) == proof::PrescribedTick(true), "%08lx ch %d: tick", code, channel);
+            ok(AsPrescribed(proof::CountCalls(rig.node, mark), proof::PrescribedTick(true)), "%08lx ch %d: tick", code,
+               channel);
             ok(Texts(rig, page, channel) == typed, "%08lx ch %d: a failed read changed the page", code, channel);
         }
 

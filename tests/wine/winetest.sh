@@ -4,6 +4,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WINE_RUN="$here/../../scripts/wine-run.sh"
 passed=0
 failed=0
+skipped=0
 
 w() { "$WINE_RUN" "${WINEARCH:-win32}" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
@@ -17,21 +18,29 @@ eq() {  # eq DESCRIPTION ACTUAL EXPECTED
     failed=$((failed + 1)); echo "FAIL: $1: got '$2', expected '$3'" >&2; fi
 }
 
+# A check that cannot run here, with the reason: counted apart.
+skip() {  # skip DESCRIPTION REASON
+  skipped=$((skipped + 1)); echo "SKIP: $1 ($2)"
+}
+
 finish() {
-  echo "checks: $passed passed, $failed failed"   # collected by scripts/test.sh
+  # collected by scripts/test.sh
+  if [ "$skipped" -gt 0 ]; then echo "checks: $passed passed, $failed failed, $skipped skipped"
+  else echo "checks: $passed passed, $failed failed"; fi
   [ "$failed" -eq 0 ]
 }
 
-# The default value (no name) or the named value of a key, as reg.exe shows it.
+# The default value (no name) or the named value of a key, as reg.exe shows
+# it; REG_VIEW=32 or 64 reads that registry view of a 64-bit prefix.
 reg_value() {  # reg_value KEY [NAME]
   if [ -z "${2:-}" ]; then
-    w reg query "$1" /ve | sed -n 's/^ *([^)]*) *REG_SZ    //p'
+    w reg query "$1" /ve ${REG_VIEW:+/reg:$REG_VIEW} | sed -n 's/^ *([^)]*) *REG_SZ    //p'
   else
-    w reg query "$1" /v "$2" | sed -n "s/^ *$2 *REG_SZ    //p"
+    w reg query "$1" /v "$2" ${REG_VIEW:+/reg:$REG_VIEW} | sed -n "s/^ *$2 *REG_SZ    //p"
   fi
 }
 
-key_exists() { w reg query "$1" >/dev/null; }
+key_exists() { w reg query "$@" >/dev/null; }  # key_exists KEY [/reg:32|/reg:64]
 
 # The control created by its ProgID from VBScript (about.vbs: late-bound
 # AboutBox, modal); closewin.exe finds the About box, checks and closes it.
@@ -53,9 +62,10 @@ check_about_from_script() {  # check_about_from_script CLOSEWIN TMPDIR
 
 # True only when reg.exe ran and found no such key (it exits 1), and a key
 # that is always there can be read: a Wine that fails to start, or a reg.exe
-# that fails some other way, is no proof of absence.
-key_absent() {
+# that fails some other way, is no proof of absence. A second argument
+# /reg:32 or /reg:64 looks in that registry view.
+key_absent() {  # key_absent KEY [/reg:32|/reg:64]
   w reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion >/dev/null 2>&1 || return 1
-  w reg query "$1" >/dev/null 2>&1
+  w reg query "$@" >/dev/null 2>&1
   [ $? -eq 1 ]
 }
