@@ -1,12 +1,6 @@
 # Cross build for 64-bit Windows with mingw-w64: the same module for 64-bit
-# hosts. As for 32 bits, the posix-threads compiler and a static runtime.
-set(CMAKE_SYSTEM_NAME Windows)
+# hosts.
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER  x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh;win64")
+set(BRISEL_MINGW x86_64-w64-mingw32)
+set(BRISEL_WINE_ARCH win64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)
