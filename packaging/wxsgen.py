@@ -1,45 +1,56 @@
 #!/usr/bin/env python3
 """WiX source of the Brisel installer package, generated from what the
-module's own DllRegisterServer writes.
+modules' own DllRegisterServer writes.
 
-scripts/make-msi.sh registers the module at its install path in a scratch
-Wine prefix and exports HKEY_CLASSES_ROOT before and after (regedit /E);
-this script takes the difference of the two exports, turns the install path
-inside the values back into the installer's own references, and writes the
-package's source with exactly those keys and values in its Registry table.
-So the package registers what self-registration does, and nothing drifts
-when the module's registration changes.
+scripts/make-msi.sh registers each module at its install path in a scratch
+Wine prefix of its bitness and exports HKEY_CLASSES_ROOT before and after
+(regedit /E); this script takes the difference of the two exports, turns the
+install path inside the values back into the installer's own references, and
+writes the package's source with exactly those keys and values in each
+module's Registry table. So the package registers what self-registration
+does, and nothing drifts when the module's registration changes.
 
-  wxsgen.py --arch x86 --version 1.0.0.1 --module Brisel.ocx
-            --install-dir 'C:\\Program Files\\Brisel' --before a.reg --after b.reg
-            --out brisel.wxs
+The x86 package holds the 32-bit module; the x64 package holds both, each
+in its own component: the 64-bit one under Program Files in the 64-bit
+registry view, the 32-bit one under Program Files (x86) in the 32-bit view,
+so 32-bit and 64-bit hosts on that machine each find their own. Where both
+registrations write the same value, in the 32-bit view or in the type
+library key both views share, the 32-bit module's holds, as when it
+registers itself after the 64-bit one.
+
+On a machine that cannot run 32-bit programs the 32-bit module's
+registration is derived from the 64-bit module's: the sources are the same
+and the only difference is the type library's platform key (win32, not
+win64); the 64-bit registration's own 32-bit-view keys are left out.
+
+  wxsgen.py --package x64 --version 1.0.0.1 --install-dir 'C:\\Program Files\\Brisel'
+            --module x64=x64/Brisel.ocx --harvest x64=x64
+            --module x86=x86/Brisel.ocx [--harvest x86=x86]  --out brisel.wxs
+  (a harvest folder holds brisel-before.reg, brisel-after.reg and
+  brisel-unregistered.reg)
 """
 import argparse
+import os
 import re
 import sys
 import uuid
 from xml.sax.saxutils import quoteattr
 
-# What differs between the architectures. Each has its own stable
-# UpgradeCode (a 32-bit and a 64-bit Brisel can sit side by side) and its
-# own component ID (a component ID names one file at one path).
-ARCHES = {
-    "x86": {
-        "upgrade_code": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C01",
-        "component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C02",
-        "program_files": "ProgramFilesFolder",
-        "win64": False,
-    },
-    "x64": {
-        "upgrade_code": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C11",
-        "component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C12",
-        "program_files": "ProgramFiles64Folder",
-        "win64": True,
-    },
+# Each package has its own stable UpgradeCode, and each module its own
+# component ID (a component ID names one file at one path with its
+# registry), the same in every package that carries that module.
+PACKAGES = {
+    "x86": {"upgrade_code": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C01", "modules": ["x86"]},
+    "x64": {"upgrade_code": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C11", "modules": ["x64", "x86"]},
 }
-FILE_ID = "BriselOcx"
-FOLDER_ID = "BriselFolder"  # mixed case: private, cannot be moved from the command line
+MODULES = {
+    "x86": {"component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C02", "program_files": "ProgramFilesFolder",
+            "win64": False, "file": "BriselOcx", "folder": "BriselFolder"},
+    "x64": {"component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C12", "program_files": "ProgramFiles64Folder",
+            "win64": True, "file": "BriselOcx64", "folder": "BriselFolder64"},
+}
 CLASSES = "HKEY_CLASSES_ROOT"
+VIEW32 = CLASSES + "\\Wow6432Node"
 
 
 class HarvestError(Exception):
@@ -121,20 +132,21 @@ def formatted(text):
     return re.sub(r"[\[\]]", lambda m: "[\\" + m.group(0) + "]", text)
 
 
-def package_value(data, module_path, install_dir, program_files_property):
+def package_value(data, module_path, install_dir, module):
     """A harvested value as the package writes it: the module's path becomes
     the file's reference [#...] and the install folder (registration writes it
     without the closing backslash) the parent folder's property with the
     folder's name, so the value follows wherever Windows Installer puts the
-    folder (on 64-bit Windows a 32-bit package goes to Program Files (x86))."""
+    folder (on 64-bit Windows a 32-bit module goes to Program Files (x86))."""
+    m = MODULES[module]
     parent, _, name = install_dir.rpartition("\\")
     pieces = re.split("(%s|%s)" % (re.escape(module_path), re.escape(install_dir)), data, flags=re.I)
     out = []
     for piece in pieces:
         if piece.lower() == module_path.lower():
-            out.append("[#%s]" % FILE_ID)
+            out.append("[#%s]" % m["file"])
         elif piece.lower() == install_dir.lower():
-            out.append("[%s]%s" % (program_files_property, formatted(name)))
+            out.append("[%s]%s" % (m["program_files"], formatted(name)))
         else:
             out.append(formatted(piece))
     value = "".join(out)
@@ -146,7 +158,7 @@ def package_value(data, module_path, install_dir, program_files_property):
     return value
 
 
-def registry_elements(added, module_path, install_dir, program_files_property):
+def registry_elements(added, module_path, install_dir, module):
     """RegistryValue elements, sorted by key and name. A key registration
     created without values becomes a '*' row (create the key; on uninstall
     remove it, which a '+' row would leave behind); keys with values or
@@ -165,7 +177,7 @@ def registry_elements(added, module_path, install_dir, program_files_property):
             if name:
                 attrs += " Name=%s" % quoteattr(formatted(name))
             if kind == "sz":
-                value = package_value(data, module_path, install_dir, program_files_property)
+                value = package_value(data, module_path, install_dir, module)
                 attrs += ' Type="string" Value=%s' % quoteattr(value)
             elif kind == "dword":
                 attrs += ' Type="integer" Value="%d"' % int(data, 16)
@@ -175,74 +187,150 @@ def registry_elements(added, module_path, install_dir, program_files_property):
     return rows
 
 
-def wxs(arch, version, module_file, rows):
-    a = ARCHES[arch]
-    # One ProductCode per version and architecture: rebuilding the same
-    # version gives the same product, a new version a new one (major upgrade).
-    product_code = str(uuid.uuid5(uuid.UUID(a["upgrade_code"]), "Brisel " + version)).upper()
-    win64 = ' Win64="yes"' if a["win64"] else ""
-    registry = "\n".join("            " + r for r in rows)
+def _in_view32(key):
+    return key.lower() == VIEW32.lower() or key.lower().startswith(VIEW32.lower() + "\\")
+
+
+def derive_x86(added64):
+    """The 32-bit module's registration from the 64-bit module's: its own
+    view's keys, with the type library's platform key win32."""
+    added = {}
+    for key, values in added64.items():
+        if _in_view32(key):
+            continue
+        key = re.sub(r"^(%s\\TypeLib\\[^\\]+\\[^\\]+\\[^\\]+\\)win64$" % re.escape(CLASSES), r"\1win32",
+                     key, flags=re.I)
+        added[key] = dict(values)
+    return added
+
+
+def without_view32_of(added64, added86):
+    """The 64-bit registration less the values the 32-bit module's writes
+    too, in the 32-bit view or in the type library key, which both views
+    share: there the 32-bit module's hold, as when it registers itself after
+    the 64-bit one."""
+    theirs = {k.lower(): v for k, v in added86.items()}
+    shared = (CLASSES + "\\TypeLib\\").lower()
+    out = {}
+    for key, values in added64.items():
+        name = key.lower()
+        if _in_view32(key):
+            name = CLASSES.lower() + name[len(VIEW32):]
+        other = theirs.get(name) if name != key.lower() or name.startswith(shared) else None
+        if other is None:
+            out[key] = dict(values)
+            continue
+        kept = {n: d for n, d in values.items() if n not in other}
+        if kept:
+            out[key] = kept
+        # a key the 32-bit module writes too, with nothing left of its own: theirs
+    return out
+
+
+def wxs(package, version, components):
+    """The package's source. components: [(module, module file, rows)]."""
+    pkg = PACKAGES[package]
+    # One ProductCode per version and package: rebuilding the same version
+    # gives the same product, a new version a new one (major upgrade).
+    product_code = str(uuid.uuid5(uuid.UUID(pkg["upgrade_code"]), "Brisel " + version)).upper()
+    dirs, refs = [], []
+    for module, module_file, rows in components:
+        m = MODULES[module]
+        win64 = ' Win64="yes"' if m["win64"] else ""
+        registry = "\n".join("            " + r for r in rows)
+        component_id = "Brisel" + ("64" if m["win64"] else "")
+        dirs.append(f"""      <Directory Id="{m['program_files']}">
+        <Directory Id="{m['folder']}" Name="Brisel">
+          <Component Id="{component_id}" Guid="{m['component']}"{win64}>
+            <File Id="{m['file']}" Name="Brisel.ocx" Source={quoteattr(module_file)} KeyPath="yes"/>
+{registry}
+          </Component>
+        </Directory>
+      </Directory>""")
+        refs.append(f'      <ComponentRef Id="{component_id}"/>')
+    dirs, refs = "\n".join(dirs), "\n".join(refs)
     return f"""<?xml version="1.0" encoding="utf-8"?>
-<!-- Generated by packaging/wxsgen.py from the module's self-registration. -->
+<!-- Generated by packaging/wxsgen.py from the modules' self-registration. -->
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
   <Product Id="{product_code}" Name="Brisel" Language="1033" Version="{version}"
-           Manufacturer="Brisel" UpgradeCode="{a['upgrade_code']}">
+           Manufacturer="Brisel" UpgradeCode="{pkg['upgrade_code']}">
     <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"
-             Description="Brisel {version} ({arch}): sunblind node configuration plug-in"/>
+             Description="Brisel {version} ({package}): sunblind node configuration plug-in"/>
     <MajorUpgrade DowngradeErrorMessage="A newer version of Brisel is already installed."/>
     <Media Id="1" Cabinet="brisel.cab" EmbedCab="yes"/>
     <Property Id="ARPNOMODIFY" Value="1"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
-      <Directory Id="{a['program_files']}">
-        <Directory Id="{FOLDER_ID}" Name="Brisel">
-          <Component Id="Brisel" Guid="{a['component']}"{win64}>
-            <File Id="{FILE_ID}" Name="Brisel.ocx" Source={quoteattr(module_file)} KeyPath="yes"/>
-{registry}
-          </Component>
-        </Directory>
-      </Directory>
+{dirs}
     </Directory>
     <Feature Id="Brisel" Title="Brisel" Level="1">
-      <ComponentRef Id="Brisel"/>
+{refs}
     </Feature>
   </Product>
 </Wix>
 """
 
 
+def harvested(folder):
+    """What self-registration added, from a harvest folder's exports."""
+    before = read_reg(os.path.join(folder, "brisel-before.reg"))
+    added = registration(before, read_reg(os.path.join(folder, "brisel-after.reg")))
+    # What unregistration leaves behind would be in the next harvest's
+    # "before" and so missing from its package.
+    left = registration(before, read_reg(os.path.join(folder, "brisel-unregistered.reg")))
+    if left:
+        raise HarvestError("unregistration left %s behind; harvest in a fresh prefix" % ", ".join(sorted(left)))
+    if not added:
+        raise HarvestError("registration wrote nothing")
+    return added
+
+
+def pairs(items, what, parser):
+    out = {}
+    for item in items:
+        arch, sep, value = item.partition("=")
+        if not sep or arch not in MODULES or arch in out:
+            parser.error("%s %r: give each of x86, x64 once as ARCH=PATH" % (what, item))
+        out[arch] = value
+    return out
+
+
 def main(argv):
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("--arch", choices=sorted(ARCHES), required=True)
+    p.add_argument("--package", choices=sorted(PACKAGES), required=True)
     p.add_argument("--version", required=True)
-    p.add_argument("--module", required=True, help="the signed Brisel.ocx that goes into the package")
-    p.add_argument("--install-dir", required=True, help="where the module was registered (Windows path)")
-    p.add_argument("--before", required=True)
-    p.add_argument("--after", required=True)
-    p.add_argument("--unregistered", help="export after DllUnregisterServer: must equal --before")
+    p.add_argument("--module", action="append", default=[], metavar="ARCH=FILE",
+                   help="a signed Brisel.ocx that goes into the package")
+    p.add_argument("--harvest", action="append", default=[], metavar="ARCH=FOLDER",
+                   help="the exports around that module's self-registration")
+    p.add_argument("--install-dir", required=True, help="where the modules were registered (Windows path)")
     p.add_argument("--out", required=True)
     args = p.parse_args(argv)
     if not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", args.version):
         p.error("version %r is not a.b.c.d" % args.version)
+    modules, harvests = pairs(args.module, "--module", p), pairs(args.harvest, "--harvest", p)
+    wanted = PACKAGES[args.package]["modules"]
+    if sorted(modules) != sorted(wanted):
+        p.error("the %s package holds the %s module(s)" % (args.package, " and ".join(wanted)))
+    install_dir = args.install_dir.rstrip("\\")
+    module_path = install_dir + "\\Brisel.ocx"
     try:
-        before = read_reg(args.before)
-        added = registration(before, read_reg(args.after))
-        if args.unregistered:
-            # What unregistration leaves behind would be in the next harvest's
-            # "before" and so missing from its package.
-            left = registration(before, read_reg(args.unregistered))
-            if left:
-                raise HarvestError("unregistration left %s behind; harvest in a fresh prefix" % ", ".join(sorted(left)))
-        if not added:
-            raise HarvestError("registration wrote nothing")
-        module_path = args.install_dir.rstrip("\\") + "\\Brisel.ocx"
-        rows = registry_elements(added, module_path, args.install_dir.rstrip("\\"),
-                                 ARCHES[args.arch]["program_files"])
+        added = {arch: harvested(folder) for arch, folder in harvests.items()}
+        if "x86" not in added:
+            if "x64" not in added:
+                raise HarvestError("no harvest of either module")
+            added["x86"] = derive_x86(added["x64"])
+            print("wxsgen: the 32-bit module's registration derived from the 64-bit module's")
+        if "x64" in wanted:
+            added["x64"] = without_view32_of(added["x64"], added["x86"])
+        components = [(arch, modules[arch], registry_elements(added[arch], module_path, install_dir, arch))
+                      for arch in wanted]
     except HarvestError as e:
         print("wxsgen: %s" % e, file=sys.stderr)
         return 1
     with open(args.out, "w", encoding="utf-8") as f:
-        f.write(wxs(args.arch, args.version, args.module, rows))
-    print("wxsgen: %d registry rows from self-registration" % len(rows))
+        f.write(wxs(args.package, args.version, components))
+    print("wxsgen: %s registry rows from self-registration"
+          % ", ".join("%s %d" % (arch, len(rows)) for arch, _, rows in components))
     return 0
 
 

@@ -1,22 +1,22 @@
 #!/usr/bin/env bash
-# Builds the Release module and its signed installer package:
-#   bash scripts/package.sh [x86|x64]   ->  build/dist/Brisel-<version>-<arch>.msi
-# (x86 by default). The version is the file VERSION's, the one the module's
-# version block has. Signing: BRISEL_SIGN_PFX / BRISEL_SIGN_PASSWORD, else a
-# throwaway test certificate left as build/dist/test-signing.pfx and .crt
-# (see scripts/make-msi.sh). Packaging registers the module in a scratch Wine
-# prefix of the package's architecture, so an x86 package needs a machine
-# that runs 32-bit programs.
+# Builds the Release modules and a signed installer package:
+#   bash scripts/package.sh [x86|x64]   ->  build/dist/Brisel-<version>-<package>.msi
+# (x86 by default: the 32-bit module; x64: both modules, for 64-bit Windows).
+# The version is the file VERSION's, the one the modules' version blocks
+# have. Signing: BRISEL_SIGN_PFX / BRISEL_SIGN_PASSWORD, else a throwaway test
+# certificate left as build/dist/test-signing.pfx and .crt (see
+# scripts/make-msi.sh). Both modules are built either way: where this
+# machine cannot run 32-bit programs, the 32-bit module's registration is
+# derived from the 64-bit module's.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-arch=${1:-x86}
-case $arch in
-  x86) build=win32 ;;
-  x64) build=win64 ;;
-  *) echo "package: unknown architecture '$arch' (x86 or x64)" >&2; exit 2 ;;
+package=${1:-x86}
+case $package in
+  x86|x64) ;;
+  *) echo "package: unknown package '$package' (x86 or x64)" >&2; exit 2 ;;
 esac
 . scripts/wine-env.sh
-brisel_select_arch "$build"
-brisel_build "$build" Brisel
-bash scripts/make-msi.sh "build/$build/Brisel.ocx" "$(head -n 1 VERSION)" "$arch" build/dist
+brisel_build win32 Brisel
+brisel_build win64 Brisel
+bash scripts/make-msi.sh "$(head -n 1 VERSION)" "$package" build/dist build/win32/Brisel.ocx build/win64/Brisel.ocx

@@ -2,28 +2,50 @@
 # The installer package end to end, in one fresh prefix of its own that all
 # steps share: packages of this build and of a later version made by
 # scripts/make-msi.sh and their signatures; a silent install whose registry
-# is identical to self-registration of the same file at the same path; the
+# is identical to self-registration of the same files at the same paths; the
 # installed control created by ProgID from VBScript and opened by the
-# network tool; the major upgrade; repair of a deleted module; uninstall
+# network tool; the major upgrade; repair of deleted modules; uninstall
 # leaving the registry and the files as they were.
-# Usage: test_msi.sh ARCH MODULE VERSION NEXT_MODULE NEXT_VERSION CLOSEWIN BRHOST
+# The x86 package runs in a 32-bit prefix; the x64 package, which holds both
+# modules, in a 64-bit one, where the 32-bit module and its registry view
+# are checked as far as this machine runs 32-bit programs, and the x86
+# package is installed and removed once more.
+# Usage: test_msi.sh PACKAGE VERSION NEXT_VERSION CLOSEWIN BRHOST X86_BUILD X64_BUILD
 set -u
 . "$(dirname "$0")/winetest.sh"
-arch=$1 module=$2 version=$3 next_module=$4 next_version=$5 closewin=$6 brhost=$7
+package=$1 version=$2 next_version=$3 closewin=$4 brhost=$5
+declare -A build=([x86]=$6 [x64]=$7)
 root=$(cd "$here/../.." && pwd)
 work=$PWD/msi-test
 rm -rf "$work" && mkdir -p "$work"
 unset BRISEL_SIGN_PFX BRISEL_SIGN_PASSWORD   # the throwaway certificate, whose CA the checks know
 . "$root/scripts/wine-env.sh"                  # brisel_init_prefix; stops this prefix's server at exit
-case $arch in x86) brisel_select_arch win32 ;; x64) brisel_select_arch win64 ;; esac
-export BRISEL_WINEPREFIX=$work/prefix BRISEL_HARVEST_PREFIX=$work/prefix WINEPREFIX=$work/prefix
-drive=$WINEPREFIX/drive_c
-folder="$drive/Program Files/Brisel"
-installed="$folder/Brisel.ocx"
-installed_win='C:\Program Files\Brisel\Brisel.ocx'
+drive=$work/prefix/drive_c
+declare -A folder win view
+if [ "$package" = x86 ]; then
+  brisel_select_arch win32
+  modules=(x86)
+  export BRISEL_HARVEST_PREFIX_X86=$work/prefix
+  folder[x86]="$drive/Program Files/Brisel" win[x86]='C:\Program Files\Brisel\Brisel.ocx' view[x86]=
+  runs32=1
+else
+  brisel_select_arch win64
+  modules=(x64 x86)
+  export BRISEL_HARVEST_PREFIX_X64=$work/prefix
+  folder[x64]="$drive/Program Files/Brisel" win[x64]='C:\Program Files\Brisel\Brisel.ocx' view[x64]=64
+  folder[x86]="$drive/Program Files (x86)/Brisel" win[x86]='C:\Program Files (x86)\Brisel\Brisel.ocx' view[x86]=32
+  runs32=0; brisel_can_run_win32 && runs32=1
+fi
+export BRISEL_WINEPREFIX=$work/prefix WINEPREFIX=$work/prefix
+no32='this machine does not run 32-bit programs'
 dist=$work/dist
-msi=$dist/Brisel-$version-$arch.msi
-next_msi=$dist/Brisel-$next_version-$arch.msi
+msi=$dist/Brisel-$version-$package.msi
+next_msi=$dist/Brisel-$next_version-$package.msi
+signed() { echo "$dist/work-$package-$1/$2/Brisel.ocx"; }  # signed VERSION ARCH
+# The 32-bit module's tools in a 64-bit prefix are syswow64's.
+tool() {  # tool ARCH NAME
+  if [ "$package" = x64 ] && [ "$1" = x86 ]; then echo "C:\\windows\\syswow64\\$2.exe"; else echo "$2"; fi
+}
 wpath() { w winepath -w "$1"; }
 fails() { ! "$@"; }
 
@@ -75,21 +97,21 @@ installed_versions() {
 brisel_init_prefix >/dev/null 2>&1
 
 # --- Packages of this build and of the next version, signed ---------------------
-for pair in "$module $version" "$next_module $next_version"; do
-  set -- $pair
-  if ! bash "$root/scripts/make-msi.sh" "$1" "$2" "$arch" "$dist" >"$work/make-msi-$2.log" 2>&1; then
-    cat "$work/make-msi-$2.log" >&2
-  fi
-done
+make() {  # make VERSION PACKAGE [next]
+  local dir=${3:+/tests/wine/next}
+  bash "$root/scripts/make-msi.sh" "$1" "$2" "$dist" "${build[x86]}$dir/Brisel.ocx" "${build[x64]}$dir/Brisel.ocx" \
+      >"$work/make-msi-$2-$1.log" 2>&1 || cat "$work/make-msi-$2-$1.log" >&2
+}
+make "$version" "$package"
+make "$next_version" "$package" next
 crt=$dist/test-signing.crt
-for f in "$msi" "$next_msi" "$dist/work-$arch-$version/Brisel.ocx"; do
-  check "signature of ${f#"$dist"/}" verifies "$f" "$crt"
-done
+for f in "$msi" "$next_msi"; do check "signature of ${f#"$dist"/}" verifies "$f" "$crt"; done
+for arch in "${modules[@]}"; do check "signature of the $arch module" verifies "$(signed "$version" "$arch")" "$crt"; done
 # The signature check does refuse: another certificate, and a changed byte.
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Someone else" -keyout /dev/null \
     -out "$work/other.crt" 2>/dev/null
 check "another certificate refused" fails verifies "$msi" "$work/other.crt"
-cp "$dist/work-$arch-$version/Brisel.ocx" "$work/changed.ocx"
+cp "$(signed "$version" "${modules[0]}")" "$work/changed.ocx"
 printf 'X' | dd of="$work/changed.ocx" bs=1 seek=4096 conv=notrunc 2>/dev/null
 check "changed module refused" fails verifies "$work/changed.ocx" "$crt"
 
@@ -98,51 +120,112 @@ check "changed module refused" fails verifies "$work/changed.ocx" "$crt"
 # snapshot, so that the comparisons see only what the package does.
 : >"$work/nothing.vbs"
 w cscript //nologo "$(wpath "$work/nothing.vbs")"
+# Without 32-bit programs, making the prefix registered no 32-bit classes,
+# and Windows Installer removes the key it empties. A real machine's 32-bit
+# view always has classes: one stands in for them.
+[ "$runs32" = 1 ] || w reg add 'HKCR\CLSID\{B15E1000-0000-0000-0000-000000000032}' /ve /d "a 32-bit class" /reg:32 /f >/dev/null
 snapshot "$work/before"
 check "installed" msiexec_qn /i "$(wpath "$msi")"
-check "the signed module installed" cmp -s "$installed" "$dist/work-$arch-$version/Brisel.ocx"
-check "installed module's signature" verifies "$installed" "$crt"
 CLS='HKCR\CLSID\{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}'
-eq "InprocServer32" "$(reg_value "$CLS\\InprocServer32")" "$installed_win"
-eq "Node\\ProgramID" "$(reg_value "$CLS\\Node\\ProgramID")" "94 4B 61 6C 64 6F 72 2E"
-eq "Node\\TestID" "$(reg_value "$CLS\\Node\\TestID")" "%1"
+LIB='HKCR\TypeLib\{B42E6C39-22E8-49EF-8995-52B26D5A1030}\1.0'
+installed_as() {  # installed_as VERSION: each module the package holds, signed, at its place and in its view
+  local arch
+  for arch in "${modules[@]}"; do
+    check "the signed $arch module $1 installed" cmp -s "${folder[$arch]}/Brisel.ocx" "$(signed "$1" "$arch")"
+  done
+}
+installed_as "$version"
+for arch in "${modules[@]}"; do
+  check "installed $arch module's signature" verifies "${folder[$arch]}/Brisel.ocx" "$crt"
+  export REG_VIEW=${view[$arch]}
+  eq "$arch InprocServer32" "$(reg_value "$CLS\\InprocServer32")" "${win[$arch]}"
+  eq "$arch Node\\ProgramID" "$(reg_value "$CLS\\Node\\ProgramID")" "94 4B 61 6C 64 6F 72 2E"
+  eq "$arch Node\\TestID" "$(reg_value "$CLS\\Node\\TestID")" "%1"
+  platform=win64; [ "$arch" = x86 ] && platform=win32
+  eq "$arch type library" "$(reg_value "$LIB\\409\\$platform")" "${win[$arch]}"
+done
+# Both views share the type library key; the 32-bit module's folder holds.
+eq "type library folder" "$(reg_value "$LIB\\HELPDIR")" "${win[x86]%\\Brisel.ocx}"
+unset REG_VIEW
 registry "$work/package.classes" HKEY_CLASSES_ROOT
 
-# --- The same as self-registration of the same file at the same path ------------
-check "self-unregistered" w regsvr32 /s /u "$installed_win"
+# --- The same as self-registration of the same files at the same paths ------------
+# Where only the 64-bit module can register itself, the comparison leaves out
+# the 32-bit view and the type library key both views share, whose entries
+# were read above.
+view64() {
+  awk '/^\[/ { k = tolower($0); skip = index(k, "[hkey_classes_root\\wow6432node") == 1 ||
+                index(k, "[hkey_classes_root\\typelib\\{b42e6c39-22e8-49ef-8995-52b26d5a1030}") == 1 } !skip' "$1"
+}
+compared() { if [ "$runs32" = 1 ]; then cat "$1"; else view64 "$1"; fi; }
+same_classes() { same <(compared "$1") <(compared "$2"); }
+self=("${modules[@]}")
+if [ "$runs32" = 0 ]; then
+  self=(x64)
+  skip "32-bit view identical to the 32-bit module's self-registration" "$no32"
+fi
+for arch in "${self[@]}"; do check "$arch self-unregistered" w "$(tool "$arch" regsvr32)" /s /u "${win[$arch]}"; done
 registry "$work/unregistered.classes" HKEY_CLASSES_ROOT
-check "self-unregistration removes all the package wrote" same "$work/before.classes" "$work/unregistered.classes"
-check "self-registered" w regsvr32 /s "$installed_win"
+check "self-unregistration removes all the package wrote" same_classes "$work/before.classes" "$work/unregistered.classes"
+# The 32-bit module last: the 32-bit view holds its values.
+for arch in "${self[@]}"; do check "$arch self-registered" w "$(tool "$arch" regsvr32)" /s "${win[$arch]}"; done
 registry "$work/self.classes" HKEY_CLASSES_ROOT
-check "package's registry identical to self-registration" same "$work/package.classes" "$work/self.classes"
+check "package's registry identical to self-registration" same_classes "$work/package.classes" "$work/self.classes"
 
 # --- The installed control: by ProgID from VBScript, and in the network tool --------
+walk() {  # walk BRHOST NAME
+  mkdir -p "$work/$2"
+  w "$1" --demo-walk "$(wpath "$work/$2")" --tick 100 --node "$(wpath "$work/$2.txt")" >"$work/$2.out" 2>&1
+  eq "$2: network tool's walk-through" "$?" "0"
+  check "$2: network tool showed the sheet" test -s "$work/$2/tab2.bmp"
+}
 check_about_from_script "$closewin" "$work"
-mkdir -p "$work/walk"
-w "$brhost" --demo-walk "$(wpath "$work/walk")" --tick 100 --node "$(wpath "$work/node.txt")" >"$work/brhost.out" 2>&1
-eq "network tool's walk-through" "$?" "0"
-check "network tool showed the sheet" test -s "$work/walk/tab2.bmp"
+walk "$brhost" walk
+if [ "$package" = x64 ]; then
+  if [ "$runs32" = 1 ]; then
+    check_about_from_script "${build[x86]}/tests/wine/closewin.exe" "$work" "$(tool x86 cscript)"
+    walk "${build[x86]}/brhost.exe" walk32
+  else
+    skip "32-bit VBScript and network tool" "$no32"
+  fi
+fi
 
 # --- Major upgrade -------------------------------------------------------------------
 check "upgraded" msiexec_qn /i "$(wpath "$next_msi")"
-check "the later module installed" cmp -s "$installed" "$dist/work-$arch-$next_version/Brisel.ocx"
+installed_as "$next_version"
 eq "products installed" "$(installed_versions)" "$next_version"
 registry "$work/upgraded.classes" HKEY_CLASSES_ROOT
 check "registration after the upgrade" same "$work/package.classes" "$work/upgraded.classes"
 check "older package refused over the newer" fails msiexec_qn /i "$(wpath "$msi")"
 eq "products installed after the refusal" "$(installed_versions)" "$next_version"
 
-# --- Repair restores a deleted module ----------------------------------------------------
-rm -f "$installed"
+# --- Repair restores deleted modules ----------------------------------------------------
+for arch in "${modules[@]}"; do rm -f "${folder[$arch]}/Brisel.ocx"; done
 check "repaired" msiexec_qn /i "$(wpath "$next_msi")" REINSTALL=ALL REINSTALLMODE=omus
-check "module restored" cmp -s "$installed" "$dist/work-$arch-$next_version/Brisel.ocx"
+installed_as "$next_version"
 
 # --- Uninstall leaves nothing --------------------------------------------------------------
 check "uninstalled" msiexec_qn /x "$(wpath "$next_msi")"
-check "folder removed" test ! -e "$folder"
+for arch in "${modules[@]}"; do check "$arch folder removed" test ! -e "${folder[$arch]}"; done
 eq "products installed after uninstall" "$(installed_versions)" ""
 snapshot "$work/after"
 check "classes as before" same "$work/before.classes" "$work/after.classes"
 check "registry as before" same "$work/before.reg" "$work/after.reg"
 check "files as before" same "$work/before.files" "$work/after.files"
+
+# --- The x86 package on 64-bit Windows: Program Files (x86) and the 32-bit view -----------
+if [ "$package" = x64 ]; then
+  x86_msi=$dist/Brisel-$version-x86.msi
+  make "$version" x86
+  check "x86 package signature" verifies "$x86_msi" "$crt"
+  check "x86 package installed" msiexec_qn /i "$(wpath "$x86_msi")"
+  check "x86 module in Program Files (x86)" cmp -s "${folder[x86]}/Brisel.ocx" "$dist/work-x86-$version/x86/Brisel.ocx"
+  check "no 64-bit module" test ! -e "${folder[x64]}"
+  eq "x86 package's InprocServer32" "$(REG_VIEW=32 reg_value "$CLS\\InprocServer32")" "${win[x86]}"
+  check "nothing in the 64-bit view" key_absent "$CLS" /reg:64
+  check "x86 package uninstalled" msiexec_qn /x "$(wpath "$x86_msi")"
+  snapshot "$work/after86"
+  check "classes as before the x86 package" same "$work/before.classes" "$work/after86.classes"
+  check "files as before the x86 package" same "$work/before.files" "$work/after86.files"
+fi
 finish

@@ -33,10 +33,15 @@ BEFORE = r"""[HKEY_CLASSES_ROOT\CLSID]
 """
 
 
+def write(path, text):
+    with open(path, "w") as f:
+        f.write(text)
+
+
 def rows_for(after_body, before_body=BEFORE):
     before, after = wxsgen.read_reg(export(before_body)), wxsgen.read_reg(export(before_body + after_body))
     added = wxsgen.registration(before, after)
-    return wxsgen.registry_elements(added, OCX, DIR, "ProgramFilesFolder")
+    return wxsgen.registry_elements(added, OCX, DIR, "x86")
 
 
 class Rows(unittest.TestCase):
@@ -112,40 +117,99 @@ class Refused(unittest.TestCase):
                     rows_for(after)
 
 
+class Views(unittest.TestCase):
+    """The two modules' registrations in one 64-bit package."""
+    LIB = "HKEY_CLASSES_ROOT\\TypeLib\\{L}\\1.0"
+    LIB32 = "HKEY_CLASSES_ROOT\\Wow6432Node\\TypeLib\\{L}\\1.0"
+    X64 = {
+        "HKEY_CLASSES_ROOT\\CLSID\\{C}\\InprocServer32": {"": ("sz", OCX)},
+        LIB: {"": ("sz", "Brisel ActiveX Control module")},
+        LIB + "\\409\\win64": {"": ("sz", OCX)},
+        LIB + "\\HELPDIR": {"": ("sz", DIR)},
+        LIB32 + "\\409\\win64": {"": ("sz", OCX)},
+        LIB32 + "\\HELPDIR": {"": ("sz", DIR)},
+        LIB32 + "\\FLAGS": {"": ("sz", "10"), "Own": ("sz", "x")},
+        "HKEY_CLASSES_ROOT\\Interface\\{I}": {"": ("sz", "_DBrisel")},
+    }
+
+    def test_x86_registration_derived_from_x64(self):
+        self.assertEqual(wxsgen.derive_x86(self.X64), {
+            "HKEY_CLASSES_ROOT\\CLSID\\{C}\\InprocServer32": {"": ("sz", OCX)},
+            self.LIB: {"": ("sz", "Brisel ActiveX Control module")},
+            self.LIB + "\\409\\win32": {"": ("sz", OCX)},
+            self.LIB + "\\HELPDIR": {"": ("sz", DIR)},
+            "HKEY_CLASSES_ROOT\\Interface\\{I}": {"": ("sz", "_DBrisel")},
+        })
+
+    def test_each_view_holds_its_own_modules_values(self):
+        x86 = {"HKEY_CLASSES_ROOT\\typelib\\{L}\\1.0\\HELPDIR": {"": ("sz", DIR)},
+               "HKEY_CLASSES_ROOT\\TypeLib\\{L}\\1.0\\FLAGS": {"": ("sz", "10")},
+               "HKEY_CLASSES_ROOT\\Interface\\{I}": {"": ("sz", "_DBrisel")}}
+        kept = wxsgen.without_view32_of(self.X64, x86)
+        # the 32-bit module's, in either spelling of the shared type library key, any case
+        self.assertNotIn(self.LIB32 + "\\HELPDIR", kept)
+        self.assertNotIn(self.LIB + "\\HELPDIR", kept)
+        self.assertEqual(kept[self.LIB32 + "\\FLAGS"], {"Own": ("sz", "x")})
+        self.assertIn(self.LIB32 + "\\409\\win64", kept)          # only the 64-bit module writes it
+        self.assertIn("HKEY_CLASSES_ROOT\\Interface\\{I}", kept)  # the 64-bit view's own
+
+    def test_rows_name_each_modules_own_file_and_folder(self):
+        for module, file_ref, folder in [("x86", "[#BriselOcx]", "[ProgramFilesFolder]Brisel"),
+                                         ("x64", "[#BriselOcx64]", "[ProgramFiles64Folder]Brisel")]:
+            with self.subTest(module):
+                rows = wxsgen.registry_elements({"HKEY_CLASSES_ROOT\\A": {"": ("sz", OCX), "D": ("sz", DIR)}},
+                                                OCX, DIR, module)
+                self.assertEqual(rows, ['<RegistryValue Root="HKCR" Key="A" Type="string" Value="%s"/>' % file_ref,
+                                        '<RegistryValue Root="HKCR" Key="A" Name="D" Type="string" Value="%s"/>'
+                                        % folder])
+
+
 class Package(unittest.TestCase):
-    def wxs(self, arch, version):
-        return wxsgen.wxs(arch, version, "Brisel.ocx", ["<RegistryValue/>"])
+    def wxs(self, package, version):
+        modules = wxsgen.PACKAGES[package]["modules"]
+        return wxsgen.wxs(package, version, [(m, m + "/Brisel.ocx", ["<RegistryValue/>"]) for m in modules])
 
     def test_product_codes(self):
         x86 = self.wxs("x86", "1.0.0.1")
         self.assertIn('UpgradeCode="5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C01"', x86)
         code = lambda text: text.split('Product Id="')[1].split('"')[0]
         # The same version gives the same product; another version or
-        # architecture another one.
+        # package another one.
         self.assertEqual(code(x86), code(self.wxs("x86", "1.0.0.1")))
         self.assertNotEqual(code(x86), code(self.wxs("x86", "1.0.1.0")))
         self.assertNotEqual(code(x86), code(self.wxs("x64", "1.0.0.1")))
 
-    def test_architectures(self):
-        for arch, folder, win64 in [("x86", "ProgramFilesFolder", False), ("x64", "ProgramFiles64Folder", True)]:
-            with self.subTest(arch):
-                text = self.wxs(arch, "1.0.0.1")
-                self.assertIn('<Directory Id="%s">' % folder, text)
-                self.assertEqual('Win64="yes"' in text, win64)
+    def test_packages_hold_their_modules(self):
+        for package, folders, win64 in [("x86", ["ProgramFilesFolder"], 0),
+                                        ("x64", ["ProgramFiles64Folder", "ProgramFilesFolder"], 1)]:
+            with self.subTest(package):
+                text = self.wxs(package, "1.0.0.1")
+                self.assertEqual([d for d in folders if '<Directory Id="%s">' % d in text], folders)
+                self.assertEqual(text.count('Win64="yes"'), win64)
+                self.assertEqual(text.count("<ComponentRef "), len(folders))
 
     def test_builds_with_wixl(self):
-        """wixl accepts the source and the table holds the rows: escaped '#'
-        and the '*' key row included."""
+        """wixl accepts the source and the tables hold the rows: escaped '#',
+        the '*' key row, and each module's component in its own view."""
         rows = rows_for('[HKEY_CLASSES_ROOT\\A]\n@="#1"\n\n[HKEY_CLASSES_ROOT\\A\\Control]\n')
         with tempfile.TemporaryDirectory() as d:
-            open(os.path.join(d, "Brisel.ocx"), "wb").write(b"MZ")
-            open(os.path.join(d, "b.wxs"), "w").write(wxsgen.wxs("x86", "1.0.0.1", "Brisel.ocx", rows))
-            subprocess.run(["wixl", "-a", "x86", "-o", "b.msi", "b.wxs"], cwd=d, check=True,
+            for m in ("x86", "x64"):
+                os.mkdir(os.path.join(d, m))
+                write(os.path.join(d, m, "Brisel.ocx"), "MZ")
+            components = [(m, m + "/Brisel.ocx", rows) for m in ("x64", "x86")]
+            write(os.path.join(d, "b.wxs"), wxsgen.wxs("x64", "1.0.0.1", components))
+            subprocess.run(["wixl", "-a", "x64", "-o", "b.msi", "b.wxs"], cwd=d, check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            table = subprocess.run(["msiinfo", "export", "b.msi", "Registry"], cwd=d, check=True,
-                                   capture_output=True, text=True).stdout
-        found = sorted(tuple(line.split("\t")[1:5]) for line in table.splitlines()[3:])
-        self.assertEqual(found, [("0", "A", "", "##1"), ("0", "A\\Control", "*", "")])
+            table = lambda name: [line.split("\t") for line in subprocess.run(
+                ["msiinfo", "export", "b.msi", name], cwd=d, check=True,
+                capture_output=True, text=True).stdout.splitlines()[3:]]
+            registry, component = table("Registry"), table("Component")
+        found = sorted((r[5], r[1], r[2], r[3], r[4]) for r in registry)
+        self.assertEqual(found, [("Brisel", "0", "A", "", "##1"), ("Brisel", "0", "A\\Control", "*", ""),
+                                 ("Brisel64", "0", "A", "", "##1"), ("Brisel64", "0", "A\\Control", "*", "")])
+        # msidbComponentAttribute64bit (256) on the 64-bit module's component only
+        attributes = {c[0]: int(c[3]) & 256 for c in component}
+        self.assertEqual(attributes, {"Brisel": 0, "Brisel64": 256})
 
 
 if __name__ == "__main__":

@@ -44,12 +44,13 @@ key_exists() { w reg query "$@" >/dev/null; }  # key_exists KEY [/reg:32|/reg:64
 
 # The control created by its ProgID from VBScript (about.vbs: late-bound
 # AboutBox, modal); closewin.exe finds the About box, checks and closes it.
-check_about_from_script() {  # check_about_from_script CLOSEWIN TMPDIR
-  local closewin=$1 tmp=$2 marker out closer closer_rc
+# CSCRIPT: another bitness's script host (syswow64's in a 64-bit prefix).
+check_about_from_script() {  # check_about_from_script CLOSEWIN TMPDIR [CSCRIPT]
+  local closewin=$1 tmp=$2 cscript=${3:-cscript} marker out closer closer_rc
   marker=$(w winepath -w "$tmp/closed")
   w "$closewin" "About Brisel Control" 30000 "$marker" >"$tmp/closer.out" &
   closer=$!
-  out=$(w cscript //nologo "$(w winepath -w "$here/about.vbs")" "$marker")
+  out=$(w "$cscript" //nologo "$(w winepath -w "$here/about.vbs")" "$marker")
   wait "$closer"; closer_rc=$?
   echo "$out"; cat "$tmp/closer.out"
   eq "created" "$(echo "$out" | sed -n 's/^created: //p')" "True"
