@@ -158,6 +158,22 @@ static void test_scribbled_and_short_reads() {
     }
 }
 
+// Types TEXT into CHANNEL's page, writes it (and reads it back when asked),
+// lets one refresh run and audits every write against the page; returns how
+// many writes reached the node.
+static int WriteAndAudit(Rig& rig, int channel, const char* text, bool readBack, const char* file, int line) {
+    rig.Select(channel);
+    HWND page = rig.Page(channel);
+    TypeInto(rig, page, channel, text);
+    const proof::PageState state = proof::CaptureState(page, channel);
+    const size_t mark = rig.node.log.size();
+    rig.Click(page, IDC_WRITE);
+    if (readBack) rig.Click(page, IDC_READ);
+    SendMessageA(page, WM_TIMER, 1, 0);
+    return proof::AuditWrites(rig.node, mark, channel, state, file, line);
+}
+#define WRITE_AND_AUDIT(rig, channel, text, readBack) WriteAndAudit((rig), (channel), (text), (readBack), __FILE__, __LINE__)
+
 // One control, one site, consecutive sheets while the host's interfaces come
 // and go: each sheet takes what is offered then, warns only when nothing is,
 // reads only through a reader, writes only after reading, and gives back
@@ -187,19 +203,11 @@ static void test_interfaces_change_between_sheets() {
         if (!reader && !writer) ++boxes;
         wtest::pump_until([&] { return rig.watch.boxes.size() >= boxes; }, 20000);
         for (int channel = 1; channel <= 4; ++channel) {
-            rig.Select(channel);
-            HWND page = rig.Page(channel);
-            TypeInto(rig, page, channel, "8");
-            const proof::PageState state = proof::CaptureState(page, channel);
-            const size_t mark = rig.node.log.size();
-            rig.Click(page, IDC_WRITE);
-            rig.Click(page, IDC_READ);
-            SendMessageA(page, WM_TIMER, 1, 0);
-            const int writes = AUDIT_WRITES(rig.node, mark, channel, state);
+            const int writes = WRITE_AND_AUDIT(rig, channel, "8", true);
             ok(writes == (reader && writer ? (channel <= 2 ? 2 : 3) : 0), "%d ch %d: %d writes", i, channel, writes);
             std::vector<std::string> typedOnly(9, "8");
             typedOnly.resize(11);  // the live values stay empty
-            if (!reader) ok(Texts(rig, page, channel) == typedOnly, "%d ch %d: page filled without a reader", i, channel);
+            if (!reader) ok(Texts(rig, rig.Page(channel), channel) == typedOnly, "%d ch %d: page filled without a reader", i, channel);
         }
         if (!reader) ok(rig.node.log.empty(), "%d: %u node calls without a reader", i, (unsigned)rig.node.log.size());
         rig.Close();
@@ -222,16 +230,7 @@ static void test_host_writes_past_length() {
     rig.node.SetName(std::string(60, 'N'));  // fills all 50 bytes
     rig.node.writesPastLength = true;
     if (!ok(rig.Open(), "no sheet")) return;
-    for (int channel = 1; channel <= 4; ++channel) {
-        rig.Select(channel);
-        HWND page = rig.Page(channel);
-        TypeInto(rig, page, channel, "12");
-        const proof::PageState state = proof::CaptureState(page, channel);
-        const size_t mark = rig.node.log.size();
-        rig.Click(page, IDC_WRITE);
-        SendMessageA(page, WM_TIMER, 1, 0);
-        AUDIT_WRITES(rig.node, mark, channel, state);
-    }
+    for (int channel = 1; channel <= 4; ++channel) WRITE_AND_AUDIT(rig, channel, "12", false);
     rig.Select(0);
     int reads = 0, writes = 0, names = 0, bad = 0;
     for (const simnode::Call& call : rig.node.log) {
