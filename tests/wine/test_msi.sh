@@ -85,9 +85,14 @@ msiexec_qn() {
   echo "time: msiexec $1 ${2##*\\}${3:+ $3}: $(( ($(date +%s%N) - t0) / 1000000 )) ms, exit $rc"
   return "$rc"
 }
-# DisplayVersion of each product named Brisel that Windows Installer lists.
+# DisplayVersion of each product named Brisel that Windows Installer lists
+# (a 32-bit package's entry is in the 32-bit view, where there is one).
 installed_versions() {
   registry "$work/uninstall.reg" 'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+  if [ "$package" = x64 ]; then
+    registry "$work/uninstall32.reg" 'HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall' >/dev/null 2>&1  # absent until a 32-bit product is there
+    cat "$work/uninstall32.reg" >>"$work/uninstall.reg"
+  fi
   awk '/^\[/ { if (name == "Brisel") print ver; name = ver = "" }
        /^"DisplayName"=/ { name = $0; sub(/^"DisplayName"="/, "", name); sub(/"$/, "", name) }
        /^"DisplayVersion"=/ { ver = $0; sub(/^"DisplayVersion"="/, "", ver); sub(/"$/, "", ver) }
@@ -227,5 +232,17 @@ if [ "$package" = x64 ]; then
   snapshot "$work/after86"
   check "classes as before the x86 package" same "$work/before.classes" "$work/after86.classes"
   check "files as before the x86 package" same "$work/before.files" "$work/after86.files"
+  # Both packages hold the 32-bit module: the x64 package replaces the x86
+  # one, and the x86 package does not go over the x64 one.
+  msiexec_qn /i "$(wpath "$x86_msi")"
+  check "x64 package over the x86 one" msiexec_qn /i "$(wpath "$msi")"
+  eq "products after the x64 package replaced the x86 one" "$(installed_versions)" "$version"
+  for arch in x64 x86; do check "$arch module there" cmp -s "${folder[$arch]}/Brisel.ocx" "$(signed "$version" "$arch")"; done
+  check "x86 package refused over the x64 one" fails msiexec_qn /i "$(wpath "$x86_msi")"
+  eq "products after the refusal" "$(installed_versions)" "$version"
+  check "x64 package uninstalled" msiexec_qn /x "$(wpath "$msi")"
+  snapshot "$work/after-both"
+  check "classes as before both packages" same "$work/before.classes" "$work/after-both.classes"
+  check "files as before both packages" same "$work/before.files" "$work/after-both.files"
 fi
 finish
