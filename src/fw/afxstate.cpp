@@ -31,3 +31,14 @@ AFX_MODULE_STATE* AfxSetModuleState(AFX_MODULE_STATE* state) {
 
 HINSTANCE AfxGetInstanceHandle() { return AfxGetModuleState()->m_hCurrentInstanceHandle; }
 HINSTANCE AfxGetResourceHandle() { return AfxGetModuleState()->m_hCurrentResourceHandle; }
+
+std::wstring AfxGetModulePathW(HINSTANCE hInstance) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(hInstance, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return std::wstring();
+        if (n < path.size()) return path.substr(0, n);
+        if (path.size() >= 32768) return std::wstring();  // longer than any path
+        path.resize(path.size() * 2);
+    }
+}

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 struct AFX_MODULE_STATE {
     HINSTANCE m_hCurrentInstanceHandle;
     HINSTANCE m_hCurrentResourceHandle;
@@ -19,6 +21,10 @@ AFX_MODULE_STATE* AfxSetModuleState(AFX_MODULE_STATE* state);
 
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
+
+// A module's full path, wide and of any length: the folder it is installed
+// in may be named in any script and nested past MAX_PATH. Empty on failure.
+std::wstring AfxGetModulePathW(HINSTANCE hInstance);
 
 // Guard: makes a state current for the lifetime of the object.
 class AFX_MAINTAIN_STATE2 {

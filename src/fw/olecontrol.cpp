@@ -16,12 +16,6 @@ LPOLESTR CoTaskStrDup(const wchar_t* text) {
     return copy;
 }
 
-std::wstring ModulePathW() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(AfxGetInstanceHandle(), path, MAX_PATH);
-    return (n == 0 || n >= MAX_PATH) ? std::wstring() : std::wstring(path, n);
-}
-
 }  // namespace olecontrol_detail
 
 COleControl::COleControl() {

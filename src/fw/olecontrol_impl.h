@@ -55,7 +55,6 @@ private:
 };
 
 LPOLESTR CoTaskStrDup(const wchar_t* text);
-std::wstring ModulePathW();
 
 // A heap object with its own reference count that keeps the module loaded.
 template <class I>

@@ -95,7 +95,7 @@ HRESULT COleControl::LookUpTypeInfo(LCID lcid, REFGUID guid, ITypeInfo** ppTypeI
         HRESULT hr = GetTypeLib(lcid, lib.put());
         if (FAILED(hr) || !lib) {
             // Not registered: the library that the module carries.
-            const std::wstring path = ModulePathW();
+            const std::wstring path = AfxGetModulePathW(AfxGetInstanceHandle());
             if (path.empty() || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put())) || !lib)
                 return FAILED(hr) ? hr : TYPE_E_CANTLOADLIBRARY;
         }

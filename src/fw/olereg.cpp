@@ -5,23 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "afxstate.h"
 #include "comptr.h"
 #include "handles.h"
 
 namespace {
-
-// The module's full path, wide: the folder it is installed in may be named
-// in any script, which the ANSI code page cannot spell. Empty on failure.
-std::wstring ModulePathW(HINSTANCE hInstance) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(hInstance, &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size()) return path.substr(0, n);
-        if (path.size() >= 32768) return std::wstring();  // longer than any path
-        path.resize(path.size() * 2);
-    }
-}
 
 std::wstring Widen(const char* text) {
     const int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -162,7 +150,7 @@ BOOL AfxGuidToStringA(REFGUID guid, char (&text)[39]) {
 }
 
 BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid, LPCSTR pszFileName, LPCSTR pszHelpDir) {
-    const std::wstring path = pszFileName ? Widen(pszFileName) : ModulePathW(hInstance);
+    const std::wstring path = pszFileName ? Widen(pszFileName) : AfxGetModulePathW(hInstance);
     if (path.empty()) return FALSE;
     com_ptr<ITypeLib> lib;
     if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put())) || !lib) return FALSE;
@@ -229,7 +217,7 @@ BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszP
                                 WORD wVerMinor) {
     char cls[39], lib[39];
     if (!AfxGuidToStringA(clsid, cls) || !AfxGuidToStringA(tlid, lib)) return FALSE;
-    const std::wstring path = ModulePathW(hInstance);
+    const std::wstring path = AfxGetModulePathW(hInstance);
     if (path.empty()) return FALSE;
     char typeName[256] = {};
     if (::LoadStringA(hInstance, idTypeName, typeName, sizeof typeName) <= 0) return FALSE;

@@ -152,7 +152,9 @@ std::wstring DefaultValueW(const std::wstring& path) {
 
 // Installed into a folder whose name the ANSI code page cannot spell: the
 // registration names the module's real path, COM creates the control from
-// there, the control draws, and unregistering leaves nothing behind.
+// there, the control draws and, with its type library's registration gone,
+// reads the library its module carries from there; unregistering leaves
+// nothing behind.
 static void test_any_folder() {
     const Pixels source = SourceBitmap();
     ocx::Module().Unregister();  // the build's copy steps aside
@@ -191,6 +193,14 @@ static void test_any_folder() {
            "Draw");
         bool magenta = true;
         ok(Mismatches(source, canvas.pixels(), w, h, &magenta) == 0 && !magenta, "drawn picture differs");
+        ok(UnRegisterTypeLib(ocx::kLibid, 1, 0, 0x409, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32) == S_OK,
+           "type library unregistered");
+        IDispatch* disp = nullptr;
+        ITypeInfo* info = nullptr;
+        ok(view->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&disp)) == S_OK &&
+               disp->GetTypeInfo(0, 0x409, &info) == S_OK && info, "type information from the module");
+        if (info) info->Release();
+        if (disp) disp->Release();
         view->Release();
     }
     CoFreeUnusedLibraries();
@@ -199,7 +209,8 @@ static void test_any_folder() {
     ok(ocx::Module(path).Unregister() == S_OK, "unregister");
     ok(!ocx::KeyExists(ocx::kClsKey) && !ocx::KeyExists(ocx::kProgId) &&
            !ocx::KeyExists("TypeLib\\{B42E6C39-22E8-49EF-8995-52B26D5A1030}"), "entries left behind");
-    ok(DeleteFileW(path.c_str()) && RemoveDirectoryW(dir.c_str()), "folder not removed: %lu", GetLastError());
+    ok(DeleteFileW(path.c_str()), "module not removed: %lu", GetLastError());
+    ok(RemoveDirectoryW(dir.c_str()), "folder not removed: %lu", GetLastError());
     ok(ocx::Module().Register() == S_OK, "register the build's copy again");
 }
 
