@@ -43,8 +43,9 @@ Result RunHost(const std::string& args, DWORD timeoutMs = 90000) {
         return r;
     }
     CloseHandle(writeEnd);
-    const DWORD start = GetTickCount();
-    for (;;) {
+    // What the pipe holds now; never waits for its end, which a process that
+    // inherited the handle from the host (a service it started) may hold.
+    auto drain = [&] {
         DWORD avail = 0;
         while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail) {
             char buffer[4096];
@@ -52,21 +53,17 @@ Result RunHost(const std::string& args, DWORD timeoutMs = 90000) {
             if (!ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) || !got) break;
             r.out.append(buffer, got);
         }
+    };
+    const DWORD start = GetTickCount();
+    for (;;) {
+        drain();
         if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
         if (GetTickCount() - start > timeoutMs) {
             TerminateProcess(pi.hProcess, 0xDEAD);
             break;
         }
     }
-    // What is left in the pipe; not up to its end, which a process that
-    // inherited the handle from the host (a service it started) may hold.
-    DWORD avail = 0;
-    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail) {
-        char buffer[4096];
-        DWORD got = 0;
-        if (!ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) || !got) break;
-        r.out.append(buffer, got);
-    }
+    drain();  // what is left
     GetExitCodeProcess(pi.hProcess, &r.code);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
