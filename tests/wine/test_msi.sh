@@ -125,10 +125,14 @@ check "changed module refused" fails verifies "$work/changed.ocx" "$crt"
 # snapshot, so that the comparisons see only what the package does.
 : >"$work/nothing.vbs"
 w cscript //nologo "$(wpath "$work/nothing.vbs")"
-# Without 32-bit programs, making the prefix registered no 32-bit classes,
-# and Windows Installer removes the key it empties. A real machine's 32-bit
-# view always has classes: one stands in for them.
-[ "$runs32" = 1 ] || w reg add 'HKCR\CLSID\{B15E1000-0000-0000-0000-000000000032}' /ve /d "a 32-bit class" /reg:32 /f >/dev/null
+# Without 32-bit programs, making the prefix left the 32-bit view without
+# classes or installed programs, and Windows Installer removes the classes
+# key it empties and leaves the programs key it makes. A real machine's
+# 32-bit view always has both: one of each stands in.
+if [ "$runs32" = 0 ]; then
+  w reg add 'HKCR\CLSID\{B15E1000-0000-0000-0000-000000000032}' /ve /d "a 32-bit class" /reg:32 /f >/dev/null
+  w reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\A 32-bit program' /ve /d "" /reg:32 /f >/dev/null
+fi
 snapshot "$work/before"
 check "installed" msiexec_qn /i "$(wpath "$msi")"
 CLS='HKCR\CLSID\{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}'
@@ -213,10 +217,14 @@ installed_as "$next_version"
 check "uninstalled" msiexec_qn /x "$(wpath "$next_msi")"
 for arch in "${modules[@]}"; do check "$arch folder removed" test ! -e "${folder[$arch]}"; done
 eq "products installed after uninstall" "$(installed_versions)" ""
-snapshot "$work/after"
-check "classes as before" same "$work/before.classes" "$work/after.classes"
-check "registry as before" same "$work/before.reg" "$work/after.reg"
-check "files as before" same "$work/before.files" "$work/after.files"
+# The registry, the classes and the files as before the first install.
+as_before() {  # as_before WHEN
+  snapshot "$work/after-$1"
+  for part in reg classes files; do
+    check "$part as before ($1)" same "$work/before.$part" "$work/after-$1.$part"
+  done
+}
+as_before uninstall
 
 # --- The x86 package on 64-bit Windows: Program Files (x86) and the 32-bit view -----------
 if [ "$package" = x64 ]; then
@@ -229,9 +237,7 @@ if [ "$package" = x64 ]; then
   eq "x86 package's InprocServer32" "$(REG_VIEW=32 reg_value "$CLS\\InprocServer32")" "${win[x86]}"
   check "nothing in the 64-bit view" key_absent "$CLS" /reg:64
   check "x86 package uninstalled" msiexec_qn /x "$(wpath "$x86_msi")"
-  snapshot "$work/after86"
-  check "classes as before the x86 package" same "$work/before.classes" "$work/after86.classes"
-  check "files as before the x86 package" same "$work/before.files" "$work/after86.files"
+  as_before "x86 package uninstalled"
   # Both packages hold the 32-bit module: the x64 package replaces the x86
   # one, and the x86 package does not go over the x64 one.
   msiexec_qn /i "$(wpath "$x86_msi")"
@@ -241,8 +247,6 @@ if [ "$package" = x64 ]; then
   check "x86 package refused over the x64 one" fails msiexec_qn /i "$(wpath "$x86_msi")"
   eq "products after the refusal" "$(installed_versions)" "$version"
   check "x64 package uninstalled" msiexec_qn /x "$(wpath "$msi")"
-  snapshot "$work/after-both"
-  check "classes as before both packages" same "$work/before.classes" "$work/after-both.classes"
-  check "files as before both packages" same "$work/before.files" "$work/after-both.files"
+  as_before "x64 package over the x86 one uninstalled"
 fi
 finish
