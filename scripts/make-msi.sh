@@ -2,7 +2,8 @@
 # Makes the signed installer package of built Brisel.ocx modules:
 #   scripts/make-msi.sh VERSION PACKAGE OUTDIR X86_MODULE X64_MODULE
 # PACKAGE x86 holds the 32-bit module; x64 holds both (the 32-bit one for
-# 32-bit hosts on a 64-bit machine).
+# 32-bit hosts on a 64-bit machine). An x86 package made where 32-bit
+# programs run does not need X64_MODULE to exist.
 # 1. signs a copy of each module (Authenticode, osslsigncode), kept as
 #    OUTDIR/work-PACKAGE-VERSION/ARCH/Brisel.ocx; the WiX source goes beside;
 # 2. registers each copy the package holds at its install path, Program
@@ -26,7 +27,11 @@ case $package in
   x86|x64) ;;
   *) echo "make-msi: unknown package '$package' (x86 or x64)" >&2; exit 2 ;;
 esac
-for arch in x86 x64; do
+# The modules this package needs: its own, and the 64-bit one where the
+# 32-bit module's registration has to be derived from it.
+runs32=0; /usr/lib/wine/wine --version >/dev/null 2>&1 && runs32=1
+needed=(x86 x64); [ "$package" = x86 ] && [ "$runs32" = 1 ] && needed=(x86)
+for arch in "${needed[@]}"; do
   [ -f "${module[$arch]}" ] || { echo "make-msi: no module ${module[$arch]}" >&2; exit 1; }
 done
 mkdir -p "$out"
@@ -59,7 +64,7 @@ sign() {  # sign IN OUT; the password goes through a file, not the command line
     { rm -f "$passfile"; echo "make-msi: signing $1 failed" >&2; return 1; }
   rm -f "$passfile"
 }
-for arch in x86 x64; do sign "${module[$arch]}" "$work/$arch/Brisel.ocx"; done
+for arch in "${needed[@]}"; do sign "${module[$arch]}" "$work/$arch/Brisel.ocx"; done
 
 # --- What self-registration writes ---------------------------------------------
 harvest() {  # harvest ARCH: exports around registering $work/ARCH/Brisel.ocx, into $work/ARCH
@@ -94,7 +99,7 @@ harvest() {  # harvest ARCH: exports around registering $work/ARCH/Brisel.ocx, i
   { echo "make-msi: this machine cannot run 64-bit programs under Wine, which registering the modules needs" >&2; exit 1; }
 wxs_args=(--module x86=x86/Brisel.ocx)
 [ "$package" = x64 ] && wxs_args+=(--module x64=x64/Brisel.ocx)
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if [ "$runs32" = 1 ]; then
   harvest x86
   wxs_args+=(--harvest x86=x86)
   if [ "$package" = x64 ]; then harvest x64; wxs_args+=(--harvest x64=x64); fi
