@@ -213,10 +213,9 @@ def without_view32_of(added64, added86):
     shared = (CLASSES + "\\TypeLib\\").lower()
     out = {}
     for key, values in added64.items():
-        name = key.lower()
-        if _in_view32(key):
-            name = CLASSES.lower() + name[len(VIEW32):]
-        other = theirs.get(name) if name != key.lower() or name.startswith(shared) else None
+        in_view32 = _in_view32(key)
+        name = CLASSES.lower() + key.lower()[len(VIEW32):] if in_view32 else key.lower()
+        other = theirs.get(name) if in_view32 or name.startswith(shared) else None
         if other is None:
             out[key] = dict(values)
             continue
