@@ -21,7 +21,7 @@ module=$BRISEL_BUILD/Brisel.ocx
 {
   echo "# Benchmark report"
   echo
-  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(wine --version), $(nproc) CPUs, commit $(git rev-parse --short HEAD)"
+  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(env -u WINELOADERNOEXEC wine --version), $(nproc) CPUs, commit $(git rev-parse --short HEAD)"
   echo
   echo "## The module"
   echo

@@ -4,21 +4,43 @@
 #
 # Two architectures: win32 (build/win32, prefix build/wineprefix) and win64
 # (build/win64, prefix build/wineprefix64). Some machines run 64-bit code
-# only (no IA-32 emulation): there the 32-bit side is built but cannot run.
+# only (no IA-32 emulation): there every 32-bit program, Wine's own included,
+# runs under the user-mode emulator qemu-i386 that setup.sh registers.
 : "${root:?root must be set}"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+. "$root/scripts/win32-probe.sh"
 brisel_base_path=$PATH
 brisel_prefixes=()
 
-# True when this machine can execute 32-bit programs (Wine's 32-bit loader).
-brisel_can_run_win32() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# How this machine runs 32-bit programs: native, emulated or none.
+# BRISEL_WIN32=emulated runs the 32-bit suite's programs under qemu-i386
+# even where the kernel could run them (the programs Wine starts as their
+# children then still run natively, as no emulator is registered there).
+brisel_win32_mode() {
+  if [ -z "${brisel_win32_mode_cached:-}" ]; then
+    if [ "${BRISEL_WIN32:-}" = emulated ]; then
+      if command -v qemu-i386 >/dev/null; then brisel_win32_mode_cached=emulated; else brisel_win32_mode_cached=none; fi
+    elif brisel_native_i386; then brisel_win32_mode_cached=native
+    elif brisel_binfmt_i386; then brisel_win32_mode_cached=emulated
+    else brisel_win32_mode_cached=none; fi
+  fi
+  echo "$brisel_win32_mode_cached"
+}
+brisel_can_run_win32() { [ "$(brisel_win32_mode)" != none ]; }
+# Under the emulator Wine's 32-bit loader must not re-exec itself (that
+# would leave the emulator); the tests read BRISEL_WIN32 to name the rows
+# emulation cannot judge.
+if [ "$(brisel_win32_mode)" = emulated ]; then
+  export WINELOADERNOEXEC=1 BRISEL_WIN32=emulated
+fi
 
-# The architecture the run and bench scripts use: BRISEL_ARCH when set,
-# else win32 where it can run, else win64.
+# The architecture the run, bench and soak scripts use: BRISEL_ARCH when
+# set, else win32 where it runs natively (emulated, it would be neither
+# quick to work in nor a fair measure), else win64.
 brisel_default_arch() {
   if [ -n "${BRISEL_ARCH:-}" ]; then echo "$BRISEL_ARCH"
-  elif brisel_can_run_win32; then echo win32
+  elif [ "$(brisel_win32_mode)" = native ]; then echo win32
   else echo win64; fi
 }
 
@@ -29,7 +51,11 @@ brisel_select_arch() {
   export BRISEL_BUILD=$root/build/$1
   case $1 in
     win32) export WINEARCH=win32 BRISEL_WINEPREFIX=$root/build/wineprefix
-           export PATH=$brisel_base_path ;;
+           export PATH=$brisel_base_path
+           # Emulation asked for where the kernel has no emulator registered.
+           if [ "$(brisel_win32_mode)" = emulated ] && ! brisel_binfmt_i386; then
+             export PATH=$root/scripts/wine32-emu:$brisel_base_path
+           fi ;;
     win64) export WINEARCH=win64 BRISEL_WINEPREFIX=$root/build/wineprefix64
            export PATH=$root/scripts/wine64:$brisel_base_path ;;
     *) echo "unknown architecture $1" >&2; return 1 ;;
@@ -43,7 +69,10 @@ brisel_build() {
   local arch=$1; shift
   local tc=i686; [ "$arch" = win64 ] && tc=x86_64
   bash "$root/scripts/setup.sh"
-  cmake -S "$root" -B "$root/build/$arch" -DCMAKE_BUILD_TYPE=Release \
+  # Emulated 32-bit programs (the 32-bit suite, and the 64-bit prefix's
+  # 32-bit children) get three times the time.
+  local scale=1; [ "$(brisel_win32_mode)" = emulated ] && scale=3
+  cmake -S "$root" -B "$root/build/$arch" -DCMAKE_BUILD_TYPE=Release -DBRISEL_TIMEOUT_SCALE=$scale \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$tc-mingw.cmake" >/dev/null
   if [ $# -gt 0 ]; then
     cmake --build "$root/build/$arch" -j"$(nproc)" --target "$@" >/dev/null

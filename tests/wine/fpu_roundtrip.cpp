@@ -169,7 +169,11 @@ void Run(const char* name) {
 void test_precision_64() { WithFpu({_PC_64, _RC_NEAR, 0x00, 0x00}, "64-bit", Run); }
 void test_precision_53() { WithFpu({_PC_53, _RC_NEAR, 0x0D, 0x12}, "53-bit, flags raised", Run); }
 void test_precision_64_round_down() { WithFpu({_PC_64, _RC_DOWN, 0x3F, 0x3F}, "64-bit, round down, all flags", Run); }
-void test_precision_24_round_chop() { WithFpu({_PC_24, _RC_CHOP, 0x04, 0x00}, "24-bit, chop, zero divide", Run); }
+void test_precision_24_round_chop() {
+    if (wtest::emulated())  // its x87 results at 24-bit precision differ from a processor's
+        return wtest::skip("24-bit precision", "x87 precision control is not emulated faithfully");
+    WithFpu({_PC_24, _RC_CHOP, 0x04, 0x00}, "24-bit, chop, zero divide", Run);
+}
 
 // SSE control words: rounding in bits 13-14, flush-to-zero bit 15,
 // denormals-are-zero bit 6, exception masks bits 7-12.

@@ -6,6 +6,7 @@ namespace wtest {
 
 int g_passed = 0;
 int g_failed = 0;
+int g_skipped = 0;
 const char* g_current = "";
 
 bool check(const char* file, int line, bool cond, const char* fmt, ...) {
@@ -27,6 +28,21 @@ bool check(const char* file, int line, bool cond, const char* fmt, ...) {
     return false;
 }
 
+void skip(const char* what, const char* why) {
+    ++g_skipped;
+    std::printf("SKIP: %s: %s (%s)\n", g_current, what, why);
+    std::fflush(stdout);
+}
+
+bool emulated() {
+#if defined(__i386__)
+    char mode[16] = {};
+    return GetEnvironmentVariableA("BRISEL_WIN32", mode, sizeof mode) > 0 && lstrcmpA(mode, "emulated") == 0;
+#else
+    return false;
+#endif
+}
+
 int run(const Case* cases, int count) {
     for (int i = 0; i < count; ++i) {
         g_current = cases[i].name;
@@ -38,7 +54,10 @@ int run(const Case* cases, int count) {
         std::fflush(stdout);
     }
     // The line scripts/test.sh collects: this program's own checks.
-    std::printf("checks: %d passed, %d failed\n", g_passed, g_failed);
+    if (g_skipped)
+        std::printf("checks: %d passed, %d failed, %d skipped\n", g_passed, g_failed, g_skipped);
+    else
+        std::printf("checks: %d passed, %d failed\n", g_passed, g_failed);
     std::fflush(stdout);
     return g_failed ? 1 : 0;
 }

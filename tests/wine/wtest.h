@@ -14,14 +14,24 @@ struct Case {
 
 extern int g_passed;
 extern int g_failed;
+extern int g_skipped;
 extern const char* g_current;
 
 // Reports one check; returns cond so callers can stop early.
 bool check(const char* file, int line, bool cond, const char* fmt, ...)
     __attribute__((format(printf, 4, 5)));
 
-// Runs every case, prints "checks: N passed, N failed" (the line
-// scripts/test.sh collects), returns the exit code.
+// Reports a case, or part of one, that cannot be judged on this platform,
+// with the reason; counted apart from passes and failures.
+void skip(const char* what, const char* why);
+
+// True in a 32-bit program run under the user-mode emulator (scripts/test.sh
+// sets BRISEL_WIN32=emulated there), which computes x87 arithmetic at a
+// precision of its own.
+bool emulated();
+
+// Runs every case, prints "checks: N passed, N failed[, N skipped]" (the
+// line scripts/test.sh collects), returns the exit code.
 int run(const Case* cases, int count);
 
 // Dispatches the thread's messages for ms milliseconds.
