@@ -57,10 +57,20 @@ bool DeleteTree(const std::string& path) {
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
-bool KeyExists(const std::string& path) {
+bool KeyExists(const std::string& path, REGSAM view = 0) {
     unique_hkey key;
-    return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
+
+// The other registry view of a 64-bit system: a 32-bit module's class
+// registration lives in one view and a 64-bit module's in the other, while
+// keys such as a ProgID are one key for both. On a 32-bit system the flag
+// is ignored and names this process's own view.
+#ifdef _WIN64
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
 
 // The names of path's sub-keys under HKEY_CLASSES_ROOT (none when missing).
 std::vector<std::string> SubKeys(const std::string& path) {
@@ -248,7 +258,10 @@ BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszP
 BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR pszProgID) {
     char cls[39];
     if (!AfxGuidToStringA(clsid, cls)) return FALSE;
-    bool ok = DeleteTree(std::string("CLSID\\") + cls);
-    if (pszProgID && *pszProgID) ok = DeleteTree(pszProgID) && ok;
+    const std::string key = std::string("CLSID\\") + cls;
+    bool ok = DeleteTree(key);
+    // The ProgID key is shared by both views: it stays while the other
+    // bitness's module still registers the class, and goes with the last.
+    if (pszProgID && *pszProgID && !KeyExists(key, kOtherView)) ok = DeleteTree(pszProgID) && ok;
     return ok ? TRUE : FALSE;
 }

@@ -30,5 +30,7 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID 
 BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszProgID, UINT idTypeName,
                                 UINT idBitmap, int nRegFlags, DWORD dwMiscStatus, REFGUID tlid, WORD wVerMajor,
                                 WORD wVerMinor);
-// Removes CLSID\{clsid} and the ProgID key with everything below them.
+// Removes CLSID\{clsid} and, unless the other registry view of a 64-bit
+// system still registers the class, the ProgID key (one key for both views),
+// with everything below them.
 BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR pszProgID);

@@ -31,12 +31,16 @@ finish() {
 }
 
 # The default value (no name) or the named value of a key, as reg.exe shows
-# it; REG_VIEW=32 or 64 reads that registry view of a 64-bit prefix.
+# it; REG_VIEW=32 or 64 reads it as a process of that bitness in a 64-bit
+# prefix does: keys both views share (a ProgID) read the same in both.
 reg_value() {  # reg_value KEY [NAME]
+  local reg=reg view=${REG_VIEW:+/reg:$REG_VIEW}
+  # 64-bit reg.exe's /reg:32 looks for shared keys under Wow6432Node.
+  if [ "${REG_VIEW:-}" = 32 ] && [ "${WINEARCH:-}" = win64 ]; then reg='C:\windows\syswow64\reg.exe'; view=; fi
   if [ -z "${2:-}" ]; then
-    w reg query "$1" /ve ${REG_VIEW:+/reg:$REG_VIEW} | sed -n 's/^ *([^)]*) *REG_SZ    //p'
+    w "$reg" query "$1" /ve $view | sed -n 's/^ *([^)]*) *REG_SZ    //p'
   else
-    w reg query "$1" /v "$2" ${REG_VIEW:+/reg:$REG_VIEW} | sed -n "s/^ *$2 *REG_SZ    //p"
+    w "$reg" query "$1" /v "$2" $view | sed -n "s/^ *$2 *REG_SZ    //p"
   fi
 }
 
