@@ -2,31 +2,29 @@
 """WiX source of the Brisel installer package, generated from what the
 modules' own DllRegisterServer writes.
 
-scripts/make-msi.sh registers each module at its install path in a scratch
-Wine prefix of its bitness and exports HKEY_CLASSES_ROOT before and after
+scripts/make-msi.sh registers the package's modules at their install paths
+in a scratch Wine prefix and exports HKEY_CLASSES_ROOT before and after
 (regedit /E); this script takes the difference of the two exports, turns the
-install path inside the values back into the installer's own references, and
-writes the package's source with exactly those keys and values in each
-module's Registry table. So the package registers what self-registration
+install paths inside the values back into the installer's own references,
+and writes the package's source with exactly those keys and values in the
+modules' Registry tables. So the package registers what self-registration
 does, and nothing drifts when the module's registration changes.
 
-The x86 package holds the 32-bit module; the x64 package holds both, each
-in its own component: the 64-bit one under Program Files in the 64-bit
-registry view, the 32-bit one under Program Files (x86) in the 32-bit view,
-so 32-bit and 64-bit hosts on that machine each find their own. Where both
-registrations write the same value, in the 32-bit view or in the type
-library key both views share, the 32-bit module's holds, as when it
-registers itself after the 64-bit one.
+The x86 package holds the 32-bit module, harvested in a 32-bit prefix. The
+x64 package holds both, each in its own component: the 64-bit one under
+Program Files, the 32-bit one under Program Files (x86), so 32-bit and
+64-bit hosts on that machine each find their own. Its harvest registers both
+in one 64-bit prefix, the 32-bit module last: the keys under Wow6432Node are
+the 32-bit view's and go to the 32-bit module's component (Windows Installer
+writes a 32-bit component's keys into that view); all others, the 64-bit
+view's and the keys both views share (the ProgID, the type library's), go to
+the 64-bit module's component, as the two registrations left them.
 
-On a machine that cannot run 32-bit programs the 32-bit module's
-registration is derived from the 64-bit module's: the sources are the same
-and the only difference is the type library's platform key (win32, not
-win64); the 64-bit registration's own 32-bit-view keys are left out.
-
-  wxsgen.py --package x64 --version 1.0.0.1 --install-dir 'C:\\Program Files\\Brisel'
-            --module x64=x64/Brisel.ocx --harvest x64=x64
-            --module x86=x86/Brisel.ocx [--harvest x86=x86]  --out brisel.wxs
-  (a harvest folder holds brisel-before.reg, brisel-after.reg and
+  wxsgen.py --package x64 --version 1.0.0.1 --harvest harvest
+            --module x64=x64/Brisel.ocx --install-dir 'x64=C:\\Program Files\\Brisel'
+            --module x86=x86/Brisel.ocx --install-dir 'x86=C:\\Program Files (x86)\\Brisel'
+            --out brisel.wxs
+  (the harvest folder holds brisel-before.reg, brisel-after.reg and
   brisel-unregistered.reg)
 """
 import argparse
@@ -38,13 +36,16 @@ from xml.sax.saxutils import quoteattr
 
 # Each package has its own stable UpgradeCode, and each module its own
 # component ID (a component ID names one file at one path with its
-# registry), the same in every package that carries that module.
+# registry). The 32-bit module's component in the x64 package has an ID of
+# its own: the keys both views share are the 64-bit component's there, so
+# its registry is not the x86 package's.
 PACKAGES = {
     "x86": {"upgrade_code": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C01", "modules": ["x86"]},
     "x64": {"upgrade_code": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C11", "modules": ["x64", "x86"]},
 }
 MODULES = {
-    "x86": {"component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C02", "program_files": "ProgramFilesFolder",
+    "x86": {"component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C02", "component_x64": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C13",
+            "program_files": "ProgramFilesFolder",
             "win64": False, "file": "BriselOcx", "folder": "BriselFolder"},
     "x64": {"component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C12", "program_files": "ProgramFiles64Folder",
             "win64": True, "file": "BriselOcx64", "folder": "BriselFolder64"},
@@ -132,33 +133,34 @@ def formatted(text):
     return re.sub(r"[\[\]]", lambda m: "[\\" + m.group(0) + "]", text)
 
 
-def package_value(data, module_path, install_dir, module):
-    """A harvested value as the package writes it: the module's path becomes
-    the file's reference [#...] and the install folder (registration writes it
-    without the closing backslash) the parent folder's property with the
+def package_value(data, places):
+    """A harvested value as the package writes it: each module's path becomes
+    its file's reference [#...] and its install folder (registration writes
+    it without the closing backslash) the parent folder's property with the
     folder's name, so the value follows wherever Windows Installer puts the
-    folder (on 64-bit Windows a 32-bit module goes to Program Files (x86))."""
-    m = MODULES[module]
-    parent, _, name = install_dir.rpartition("\\")
-    pieces = re.split("(%s|%s)" % (re.escape(module_path), re.escape(install_dir)), data, flags=re.I)
-    out = []
-    for piece in pieces:
-        if piece.lower() == module_path.lower():
-            out.append("[#%s]" % m["file"])
-        elif piece.lower() == install_dir.lower():
-            out.append("[%s]%s" % (m["program_files"], formatted(name)))
-        else:
-            out.append(formatted(piece))
-    value = "".join(out)
-    # Any other spelling of the folder (a short name, say) would install the
+    folder (on 64-bit Windows a 32-bit module goes to Program Files (x86)).
+    places: {module: install folder}."""
+    refs = {}
+    for module, install_dir in places.items():
+        m = MODULES[module]
+        refs[(install_dir + "\\Brisel.ocx").lower()] = "[#%s]" % m["file"]
+        refs[install_dir.lower()] = "[%s]%s" % (m["program_files"], formatted(install_dir.rpartition("\\")[2]))
+    # Longer first: one folder may begin with another's name.
+    pattern = "|".join(re.escape(p) for p in sorted(refs, key=len, reverse=True))
+    pieces = re.split("(%s)" % pattern, data, flags=re.I)
+    value = "".join(refs.get(piece.lower(), formatted(piece)) if i % 2 else formatted(piece)
+                    for i, piece in enumerate(pieces))
+    # Any other spelling of a folder (a short name, say) would install the
     # scratch prefix's path.
     rest = re.sub(r"\[[^\]]*\]", "", value).lower()
-    if parent.lower() in rest or parent.split("\\")[0].lower() + "\\progra~" in rest:
-        raise HarvestError("a value names the install folder in a form the package cannot follow: %r" % data)
+    for install_dir in places.values():
+        parent = install_dir.rpartition("\\")[0]
+        if parent.lower() in rest or parent.split("\\")[0].lower() + "\\progra~" in rest:
+            raise HarvestError("a value names the install folder in a form the package cannot follow: %r" % data)
     return value
 
 
-def registry_elements(added, module_path, install_dir, module):
+def registry_elements(added, places):
     """RegistryValue elements, sorted by key and name. A key registration
     created without values becomes a '*' row (create the key; on uninstall
     remove it, which a '+' row would leave behind); keys with values or
@@ -177,7 +179,7 @@ def registry_elements(added, module_path, install_dir, module):
             if name:
                 attrs += " Name=%s" % quoteattr(formatted(name))
             if kind == "sz":
-                value = package_value(data, module_path, install_dir, module)
+                value = package_value(data, places)
                 attrs += ' Type="string" Value=%s' % quoteattr(value)
             elif kind == "dword":
                 attrs += ' Type="integer" Value="%d"' % int(data, 16)
@@ -191,39 +193,18 @@ def _in_view32(key):
     return key.lower() == VIEW32.lower() or key.lower().startswith(VIEW32.lower() + "\\")
 
 
-def derive_x86(added64):
-    """The 32-bit module's registration from the 64-bit module's: its own
-    view's keys, with the type library's platform key win32."""
-    added = {}
-    for key, values in added64.items():
+def split_views(added):
+    """The x64 package's rows per module from one harvest of both: the keys
+    under Wow6432Node, named as the 32-bit component writes them, for x86;
+    the rest for x64."""
+    views = {"x86": {}, "x64": {}}
+    for key, values in added.items():
         if _in_view32(key):
-            continue
-        key = re.sub(r"^(%s\\TypeLib\\[^\\]+\\[^\\]+\\[^\\]+\\)win64$" % re.escape(CLASSES), r"\1win32",
-                     key, flags=re.I)
-        added[key] = dict(values)
-    return added
-
-
-def without_view32_of(added64, added86):
-    """The 64-bit registration less the values the 32-bit module's writes
-    too, in the 32-bit view or in the type library key, which both views
-    share: there the 32-bit module's hold, as when it registers itself after
-    the 64-bit one."""
-    theirs = {k.lower(): v for k, v in added86.items()}
-    shared = (CLASSES + "\\TypeLib\\").lower()
-    out = {}
-    for key, values in added64.items():
-        in_view32 = _in_view32(key)
-        name = CLASSES.lower() + key.lower()[len(VIEW32):] if in_view32 else key.lower()
-        other = theirs.get(name) if in_view32 or name.startswith(shared) else None
-        if other is None:
-            out[key] = dict(values)
-            continue
-        kept = {n: d for n, d in values.items() if n not in other}
-        if kept:
-            out[key] = kept
-        # a key the 32-bit module writes too, with nothing left of its own: theirs
-    return out
+            if len(key) > len(VIEW32):  # the view's own key is the system's
+                views["x86"][CLASSES + key[len(VIEW32):]] = dict(values)
+        else:
+            views["x64"][key] = dict(values)
+    return views
 
 
 def wxs(package, version, components):
@@ -240,7 +221,7 @@ def wxs(package, version, components):
         component_id = "Brisel" + ("64" if m["win64"] else "")
         dirs.append(f"""      <Directory Id="{m['program_files']}">
         <Directory Id="{m['folder']}" Name="Brisel">
-          <Component Id="{component_id}" Guid="{m['component']}"{win64}>
+          <Component Id="{component_id}" Guid="{m.get('component_' + package, m['component'])}"{win64}>
             <File Id="{m['file']}" Name="Brisel.ocx" Source={quoteattr(module_file)} KeyPath="yes"/>
 {registry}
           </Component>
@@ -312,30 +293,24 @@ def main(argv):
     p.add_argument("--version", required=True)
     p.add_argument("--module", action="append", default=[], metavar="ARCH=FILE",
                    help="a signed Brisel.ocx that goes into the package")
-    p.add_argument("--harvest", action="append", default=[], metavar="ARCH=FOLDER",
-                   help="the exports around that module's self-registration")
-    p.add_argument("--install-dir", required=True, help="where the modules were registered (Windows path)")
+    p.add_argument("--harvest", required=True, metavar="FOLDER",
+                   help="the exports around the modules' self-registration")
+    p.add_argument("--install-dir", action="append", default=[], metavar="ARCH=PATH",
+                   help="where that module was registered (Windows path)")
     p.add_argument("--out", required=True)
     args = p.parse_args(argv)
     if not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", args.version):
         p.error("version %r is not a.b.c.d" % args.version)
-    modules, harvests = pairs(args.module, "--module", p), pairs(args.harvest, "--harvest", p)
+    modules, places = pairs(args.module, "--module", p), pairs(args.install_dir, "--install-dir", p)
     wanted = PACKAGES[args.package]["modules"]
-    if sorted(modules) != sorted(wanted):
-        p.error("the %s package holds the %s module(s)" % (args.package, " and ".join(wanted)))
-    install_dir = args.install_dir.rstrip("\\")
-    module_path = install_dir + "\\Brisel.ocx"
+    if sorted(modules) != sorted(wanted) or sorted(places) != sorted(wanted):
+        p.error("the %s package holds the %s module(s): give each --module and --install-dir"
+                % (args.package, " and ".join(wanted)))
+    places = {arch: path.rstrip("\\") for arch, path in places.items()}
     try:
-        added = {arch: harvested(folder) for arch, folder in harvests.items()}
-        if "x86" not in added:
-            if "x64" not in added:
-                raise HarvestError("no harvest of either module")
-            added["x86"] = derive_x86(added["x64"])
-            print("wxsgen: the 32-bit module's registration derived from the 64-bit module's")
-        if "x64" in wanted:
-            added["x64"] = without_view32_of(added["x64"], added["x86"])
-        components = [(arch, modules[arch], registry_elements(added[arch], module_path, install_dir, arch))
-                      for arch in wanted]
+        added = harvested(args.harvest)
+        views = split_views(added) if args.package == "x64" else {"x86": added}
+        components = [(arch, modules[arch], registry_elements(views[arch], places)) for arch in wanted]
     except HarvestError as e:
         print("wxsgen: %s" % e, file=sys.stderr)
         return 1

@@ -2,22 +2,22 @@
 # Makes the signed installer package of built Brisel.ocx modules:
 #   scripts/make-msi.sh VERSION PACKAGE OUTDIR X86_MODULE X64_MODULE
 # PACKAGE x86 holds the 32-bit module; x64 holds both (the 32-bit one for
-# 32-bit hosts on a 64-bit machine). An x86 package made where 32-bit
-# programs run does not need X64_MODULE to exist.
+# 32-bit hosts on a 64-bit machine). The x86 package does not need
+# X64_MODULE to exist. Registering the 32-bit module needs 32-bit programs,
+# natively or under the emulator that scripts/setup.sh registers.
 # 1. signs a copy of each module (Authenticode, osslsigncode), kept as
 #    OUTDIR/work-PACKAGE-VERSION/ARCH/Brisel.ocx; the WiX source goes beside;
-# 2. registers each copy the package holds at its install path, Program
-#    Files\Brisel, in a scratch Wine prefix of its bitness and exports
-#    HKEY_CLASSES_ROOT before and after. Where this machine cannot run 32-bit
-#    programs, the 32-bit module's registration is derived from the 64-bit
-#    module's instead (packaging/wxsgen.py says how);
+# 2. registers the copies the package holds at their install paths in a
+#    scratch Wine prefix (see harvest below) and exports HKEY_CLASSES_ROOT
+#    before and after;
 # 3. packaging/wxsgen.py turns the differences into the package's registry
 #    tables, wixl builds OUTDIR/Brisel-VERSION-PACKAGE.msi, which is signed too.
 # The certificate: BRISEL_SIGN_PFX (PKCS#12) with BRISEL_SIGN_PASSWORD, or a
 # throwaway test certificate made once as OUTDIR/test-signing.pfx, with its
 # certificate as OUTDIR/test-signing.crt (PEM) for osslsigncode verify -CAfile.
-# The scratch prefixes: BRISEL_HARVEST_PREFIX_X86 / _X64 when set (a caller's
-# prefix of that bitness, left running), else build/package/prefix-ARCH.
+# The scratch prefix: BRISEL_HARVEST_PREFIX_X86 / _X64 when set (a caller's
+# prefix of that package's bitness, left running), else
+# build/package/prefix-PACKAGE.
 set -euo pipefail
 [ $# -eq 5 ] || { echo "usage: $0 VERSION PACKAGE OUTDIR X86_MODULE X64_MODULE" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,10 +27,8 @@ case $package in
   x86|x64) ;;
   *) echo "make-msi: unknown package '$package' (x86 or x64)" >&2; exit 2 ;;
 esac
-# The modules this package needs: its own, and the 64-bit one where the
-# 32-bit module's registration has to be derived from it.
-runs32=0; /usr/lib/wine/wine --version >/dev/null 2>&1 && runs32=1
-needed=(x86 x64); [ "$package" = x86 ] && [ "$runs32" = 1 ] && needed=(x86)
+# The modules this package holds.
+needed=(x86); [ "$package" = x64 ] && needed=(x64 x86)
 for arch in "${needed[@]}"; do
   [ -f "${module[$arch]}" ] || { echo "make-msi: no module ${module[$arch]}" >&2; exit 1; }
 done
@@ -67,53 +65,62 @@ sign() {  # sign IN OUT; the password goes through a file, not the command line
 for arch in "${needed[@]}"; do sign "${module[$arch]}" "$work/$arch/Brisel.ocx"; done
 
 # --- What self-registration writes ---------------------------------------------
-harvest() {  # harvest ARCH: exports around registering $work/ARCH/Brisel.ocx, into $work/ARCH
-  local arch=$1 loader=/usr/lib/wine/wine64 dir_unix dir_win ok=0
-  [ "$arch" = x86 ] && loader=/usr/lib/wine/wine
+# The x86 package: the 32-bit module registered in a 32-bit prefix. The x64
+# package: both modules in one 64-bit prefix, the 64-bit one first and the
+# 32-bit one (syswow64's regsvr32) last, each at its own install folder, so
+# the exports show each view and the keys both views share as the two
+# registrations leave them.
+declare -A install=([x86]='C:\Program Files\Brisel')
+[ "$package" = x64 ] && install=([x64]='C:\Program Files\Brisel' [x86]='C:\Program Files (x86)\Brisel')
+harvest() {  # exports around registering the package's modules, into $work/harvest
+  local loader=/usr/lib/wine/wine64 arch ok=0
+  [ "$package" = x86 ] && loader=/usr/lib/wine/wine
+  mkdir -p "$work/harvest"
   (
-    local given=BRISEL_HARVEST_PREFIX_${arch^^}
-    export WINELOADER=$loader WINEARCH=win64 WINEPREFIX=${!given:-$root/build/package/prefix-$arch}
-    [ "$arch" = x86 ] && WINEARCH=win32
+    local given=BRISEL_HARVEST_PREFIX_${package^^}
+    export WINELOADER=$loader WINEARCH=win64 WINEPREFIX=${!given:-$root/build/package/prefix-$package}
+    [ "$package" = x86 ] && WINEARCH=win32
     export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
     w() { "$loader" "$@" </dev/null 2>/dev/null; }
+    regsvr() {  # regsvr ARCH [/u]
+      local exe=regsvr32; [ "$package" = x64 ] && [ "$1" = x86 ] && exe='C:\windows\syswow64\regsvr32.exe'
+      w "$exe" /s ${2:-} "${install[$1]}\\Brisel.ocx"
+    }
     mkdir -p "$(dirname "$WINEPREFIX")"
     [ -f "$WINEPREFIX/system.reg" ] || { echo "make-msi: creating the scratch prefix $WINEPREFIX"; w wineboot -i >/dev/null || true; }
     # Our own scratch prefix's server stops with us; a caller's prefix keeps its own.
     [ -n "${!given:-}" ] || trap 'wineserver -k 2>/dev/null || true' EXIT
-    dir_unix="$WINEPREFIX/drive_c/Program Files/Brisel"
-    dir_win='C:\Program Files\Brisel'
-    [ ! -e "$dir_unix" ] || { echo "make-msi: $dir_unix exists in the scratch prefix; remove it" >&2; exit 1; }
-    mkdir -p "$dir_unix"
-    cp "$work/$arch/Brisel.ocx" "$dir_unix/Brisel.ocx"
-    if w regedit /E 'C:\brisel-before.reg' HKEY_CLASSES_ROOT &&
-       w regsvr32 /s "$dir_win\\Brisel.ocx" &&
-       w regedit /E 'C:\brisel-after.reg' HKEY_CLASSES_ROOT; then ok=1; fi
-    w regsvr32 /s /u "$dir_win\\Brisel.ocx" || true
+    order=(x86); [ "$package" = x64 ] && order=(x64 x86)
+    for arch in "${order[@]}"; do
+      dir_unix=$WINEPREFIX/drive_c/${install[$arch]#C:\\}; dir_unix=${dir_unix//\\//}
+      [ ! -e "$dir_unix" ] || { echo "make-msi: $dir_unix exists in the scratch prefix; remove it" >&2; exit 1; }
+      mkdir -p "$dir_unix" && cp "$work/$arch/Brisel.ocx" "$dir_unix/Brisel.ocx"
+    done
+    if w regedit /E 'C:\brisel-before.reg' HKEY_CLASSES_ROOT; then
+      ok=1
+      for arch in "${order[@]}"; do regsvr "$arch" || ok=0; done
+      [ "$ok" = 1 ] && w regedit /E 'C:\brisel-after.reg' HKEY_CLASSES_ROOT || ok=0
+    fi
+    for arch in "${order[@]}"; do regsvr "$arch" /u || true; done
     w regedit /E 'C:\brisel-unregistered.reg' HKEY_CLASSES_ROOT || ok=0
-    for f in before after unregistered; do mv "$WINEPREFIX/drive_c/brisel-$f.reg" "$work/$arch/" 2>/dev/null || true; done
-    rm -rf "$dir_unix"
-    [ "$ok" = 1 ] || { echo "make-msi: registering the $arch module in the scratch prefix failed" >&2; exit 1; }
+    for f in before after unregistered; do mv "$WINEPREFIX/drive_c/brisel-$f.reg" "$work/harvest/" 2>/dev/null || true; done
+    for arch in "${order[@]}"; do
+      dir_unix=$WINEPREFIX/drive_c/${install[$arch]#C:\\}; rm -rf "${dir_unix//\\//}"
+    done
+    [ "$ok" = 1 ] || { echo "make-msi: registering the modules in the scratch prefix failed" >&2; exit 1; }
   )
 }
-/usr/lib/wine/wine64 --version >/dev/null 2>&1 ||
+env -u WINELOADERNOEXEC /usr/lib/wine/wine64 --version >/dev/null 2>&1 ||
   { echo "make-msi: this machine cannot run 64-bit programs under Wine, which registering the modules needs" >&2; exit 1; }
-wxs_args=(--module x86=x86/Brisel.ocx)
-[ "$package" = x64 ] && wxs_args+=(--module x64=x64/Brisel.ocx)
-if [ "$runs32" = 1 ]; then
-  harvest x86
-  wxs_args+=(--harvest x86=x86)
-  if [ "$package" = x64 ]; then harvest x64; wxs_args+=(--harvest x64=x64); fi
-else
-  echo "make-msi: this machine cannot run 32-bit programs: the 32-bit module's registration is derived from the 64-bit module's"
-  harvest x64
-  wxs_args+=(--harvest x64=x64)
-fi
+harvest
+wxs_args=(--harvest harvest)
+for arch in "${needed[@]}"; do wxs_args+=(--module "$arch=$arch/Brisel.ocx" --install-dir "$arch=${install[$arch]}"); done
 
 # --- The package ------------------------------------------------------------
 msi=$out/Brisel-$version-$package.msi
 # wixl takes the modules' paths relative to where it runs.
 (cd "$work" && python3 "$root/packaging/wxsgen.py" --package "$package" --version "$version" \
-    --install-dir 'C:\Program Files\Brisel' "${wxs_args[@]}" --out Brisel.wxs)
+    "${wxs_args[@]}" --out Brisel.wxs)
 (cd "$work" && wixl -a "$package" -o unsigned.msi Brisel.wxs)
 sign "$work/unsigned.msi" "$msi"
 echo "make-msi: $msi ($(stat -c %s "$msi") bytes)"

@@ -41,7 +41,7 @@ def write(path, text):
 def rows_for(after_body, before_body=BEFORE):
     before, after = wxsgen.read_reg(export(before_body)), wxsgen.read_reg(export(before_body + after_body))
     added = wxsgen.registration(before, after)
-    return wxsgen.registry_elements(added, OCX, DIR, "x86")
+    return wxsgen.registry_elements(added, {"x86": DIR})
 
 
 class Rows(unittest.TestCase):
@@ -118,50 +118,36 @@ class Refused(unittest.TestCase):
 
 
 class Views(unittest.TestCase):
-    """The two modules' registrations in one 64-bit package."""
-    LIB = "HKEY_CLASSES_ROOT\\TypeLib\\{L}\\1.0"
-    LIB32 = "HKEY_CLASSES_ROOT\\Wow6432Node\\TypeLib\\{L}\\1.0"
-    X64 = {
-        "HKEY_CLASSES_ROOT\\CLSID\\{C}\\InprocServer32": {"": ("sz", OCX)},
-        LIB: {"": ("sz", "Brisel ActiveX Control module")},
-        LIB + "\\409\\win64": {"": ("sz", OCX)},
-        LIB + "\\HELPDIR": {"": ("sz", DIR)},
-        LIB32 + "\\409\\win64": {"": ("sz", OCX)},
-        LIB32 + "\\HELPDIR": {"": ("sz", DIR)},
-        LIB32 + "\\FLAGS": {"": ("sz", "10"), "Own": ("sz", "x")},
-        "HKEY_CLASSES_ROOT\\Interface\\{I}": {"": ("sz", "_DBrisel")},
-    }
+    """The two modules' registrations, harvested in one 64-bit prefix, in one
+    64-bit package."""
+    DIR32 = r"C:\Program Files (x86)\Brisel"
+    OCX32 = DIR32 + r"\Brisel.ocx"
 
-    def test_x86_registration_derived_from_x64(self):
-        self.assertEqual(wxsgen.derive_x86(self.X64), {
+    def test_each_view_to_its_modules_component(self):
+        added = {
             "HKEY_CLASSES_ROOT\\CLSID\\{C}\\InprocServer32": {"": ("sz", OCX)},
-            self.LIB: {"": ("sz", "Brisel ActiveX Control module")},
-            self.LIB + "\\409\\win32": {"": ("sz", OCX)},
-            self.LIB + "\\HELPDIR": {"": ("sz", DIR)},
-            "HKEY_CLASSES_ROOT\\Interface\\{I}": {"": ("sz", "_DBrisel")},
+            "HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\{C}\\InprocServer32": {"": ("sz", self.OCX32)},
+            "HKEY_CLASSES_ROOT\\wow6432node\\Interface\\{I}": {"": ("sz", "_DBrisel")},
+            "HKEY_CLASSES_ROOT\\Wow6432Node": {},
+            "HKEY_CLASSES_ROOT\\Brisel.BriselCtrl.1\\CLSID": {"": ("sz", "{C}")},
+            "HKEY_CLASSES_ROOT\\TypeLib\\{L}\\1.0\\HELPDIR": {"": ("sz", self.DIR32)},
+        }
+        self.assertEqual(wxsgen.split_views(added), {
+            "x86": {"HKEY_CLASSES_ROOT\\CLSID\\{C}\\InprocServer32": {"": ("sz", self.OCX32)},
+                    "HKEY_CLASSES_ROOT\\Interface\\{I}": {"": ("sz", "_DBrisel")}},
+            # the 64-bit view's and the keys both views share
+            "x64": {"HKEY_CLASSES_ROOT\\CLSID\\{C}\\InprocServer32": {"": ("sz", OCX)},
+                    "HKEY_CLASSES_ROOT\\Brisel.BriselCtrl.1\\CLSID": {"": ("sz", "{C}")},
+                    "HKEY_CLASSES_ROOT\\TypeLib\\{L}\\1.0\\HELPDIR": {"": ("sz", self.DIR32)}},
         })
 
-    def test_each_view_holds_its_own_modules_values(self):
-        x86 = {"HKEY_CLASSES_ROOT\\typelib\\{L}\\1.0\\HELPDIR": {"": ("sz", DIR)},
-               "HKEY_CLASSES_ROOT\\TypeLib\\{L}\\1.0\\FLAGS": {"": ("sz", "10")},
-               "HKEY_CLASSES_ROOT\\Interface\\{I}": {"": ("sz", "_DBrisel")}}
-        kept = wxsgen.without_view32_of(self.X64, x86)
-        # the 32-bit module's, in either spelling of the shared type library key, any case
-        self.assertNotIn(self.LIB32 + "\\HELPDIR", kept)
-        self.assertNotIn(self.LIB + "\\HELPDIR", kept)
-        self.assertEqual(kept[self.LIB32 + "\\FLAGS"], {"Own": ("sz", "x")})
-        self.assertIn(self.LIB32 + "\\409\\win64", kept)          # only the 64-bit module writes it
-        self.assertIn("HKEY_CLASSES_ROOT\\Interface\\{I}", kept)  # the 64-bit view's own
-
-    def test_rows_name_each_modules_own_file_and_folder(self):
-        for module, file_ref, folder in [("x86", "[#BriselOcx]", "[ProgramFilesFolder]Brisel"),
-                                         ("x64", "[#BriselOcx64]", "[ProgramFiles64Folder]Brisel")]:
-            with self.subTest(module):
-                rows = wxsgen.registry_elements({"HKEY_CLASSES_ROOT\\A": {"": ("sz", OCX), "D": ("sz", DIR)}},
-                                                OCX, DIR, module)
-                self.assertEqual(rows, ['<RegistryValue Root="HKCR" Key="A" Type="string" Value="%s"/>' % file_ref,
-                                        '<RegistryValue Root="HKCR" Key="A" Name="D" Type="string" Value="%s"/>'
-                                        % folder])
+    def test_values_name_each_modules_own_file_and_folder(self):
+        places = {"x64": DIR, "x86": self.DIR32}
+        cases = [(OCX, "[#BriselOcx64]"), (DIR, "[ProgramFiles64Folder]Brisel"),
+                 (self.OCX32 + ", 1", "[#BriselOcx], 1"), (self.DIR32.upper(), "[ProgramFilesFolder]Brisel")]
+        for data, expected in cases:
+            with self.subTest(data):
+                self.assertEqual(wxsgen.package_value(data, places), expected)
 
 
 class Package(unittest.TestCase):
