@@ -175,6 +175,41 @@ void test_precision_24_round_chop() {
     WithFpu({_PC_24, _RC_CHOP, 0x04, 0x00}, "24-bit, chop, zero divide", Run);
 }
 
+// Texts that are no finite number, typed into any field, store 0; a host
+// that traps invalid operations, zero divides and overflows (x87 control
+// word 0x1332, MXCSR 0x1900, as many runtimes set them) sees no trap, and
+// no flag raised on its behalf, masked or not.
+void test_non_numbers_trap_nothing() {
+    static const char* const texts[] = {"nan", "NaN(1)", "-nan", "inf", "-inf", "1e999", "-1e999"};
+    static const struct { unsigned short x87; unsigned csr; const char* name; } hosts[] = {
+        {0x1332, 0x1900, "invalid, zero divide, overflow unmasked"}, {0x137F, 0x1F80, "all masked"}};
+    for (const auto& host : hosts) {
+        for (const char* text : texts) {
+            BYTE_T rec[kValueBufferSize], drive[2] = {0xAA, 0xAA};
+            std::memset(rec, 0xAA, sizeof rec);
+            BlockValues v;
+            v.text.fill(text);
+            const unsigned short savedCw = X87ControlWord();
+            const unsigned savedCsr = Mxcsr();
+            __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(host.x87) : "memory");
+            SetMxcsr(host.csr);
+            const unsigned short cwBefore = X87ControlWord();  // bit 6 reads as set
+            EncodeBlock(conv, rec, 1, v);
+            EncodeTopDownTime(conv, drive, text);
+            const unsigned short cwAfter = X87ControlWord(), flagsAfter = X87StatusFlags();
+            const unsigned csrAfter = Mxcsr();
+            SetMxcsr(savedCsr);
+            __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(savedCw) : "memory");
+            int nonzero = drive[0] | drive[1];
+            for (int i = 1; i < 15; ++i) nonzero |= rec[i];
+            ok(nonzero == 0, "%s: \"%s\" stored a nonzero byte", host.name, text);
+            ok(cwAfter == cwBefore && flagsAfter == 0, "%s: \"%s\": x87 control 0x%04x left as 0x%04x, flags 0x%02x",
+               host.name, text, cwBefore, cwAfter, flagsAfter);
+            ok(csrAfter == host.csr, "%s: \"%s\": MXCSR 0x%04x left as 0x%04x", host.name, text, host.csr, csrAfter);
+        }
+    }
+}
+
 // SSE control words: rounding in bits 13-14, flush-to-zero bit 15,
 // denormals-are-zero bit 6, exception masks bits 7-12.
 void test_sse_states() {
@@ -191,4 +226,4 @@ void test_sse_states() {
 }  // namespace
 
 WTEST_MAIN(WTEST(test_precision_64), WTEST(test_precision_53), WTEST(test_precision_64_round_down),
-           WTEST(test_precision_24_round_chop), WTEST(test_sse_states))
+           WTEST(test_precision_24_round_chop), WTEST(test_sse_states), WTEST(test_non_numbers_trap_nothing))

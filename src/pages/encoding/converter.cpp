@@ -9,12 +9,22 @@ namespace {
 
 // The integer part of x (truncated toward zero) as a two's complement
 // pattern; 0 when x is not finite or its integer part does not fit in a
-// signed 64-bit integer.
+// signed 64-bit integer. The range test of a NaN ("nan" typed into a field)
+// is an invalid operation, which a host may have unmasked: it runs inside
+// the guard, which also drops the flag it raises, and a NaN is told apart
+// first by a test that raises nothing.
 std::uint64_t IntegerBits(double x) {
-    const double t = std::trunc(x);
+    if (std::isnan(x)) return 0;
+    brisel_fp::Guard guard;
+    brisel_fp::Pin(x);
+    double t = std::trunc(x);
+    brisel_fp::Pin(t);
     // -2^63 is representable and in range; 2^63 is the first value above it.
-    if (!(t >= -9223372036854775808.0 && t < 9223372036854775808.0)) return 0;
-    return static_cast<std::uint64_t>(static_cast<std::int64_t>(t));
+    std::uint64_t bits = 0;
+    if (t >= -9223372036854775808.0 && t < 9223372036854775808.0)
+        bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(t));
+    brisel_fp::Pin(bits);
+    return bits;
 }
 
 // x * factor rounded once to double, whatever the host's rounding state.

@@ -64,9 +64,11 @@ private:
     unsigned int mxcsr_ = 0;
 };
 
-// Pins v in memory at this point, so that the compiler computes nothing with
-// it across the guard's changes of the control words.
-inline void Pin(double& v) { __asm__ __volatile__("" : "+m"(v) : : "memory"); }
+// Pins v (an operand, or a result to be had before the guard ends) in
+// memory at this point, so that the compiler computes nothing with it across
+// the guard's changes of the control words.
+template <class T>
+inline void Pin(T& v) { __asm__ __volatile__("" : "+m"(v) : : "memory"); }
 #else
 class Guard {
 public:
@@ -75,7 +77,8 @@ public:
     Guard& operator=(const Guard&) = delete;
 };
 
-inline void Pin(double&) {}
+template <class T>
+inline void Pin(T&) {}
 #endif
 
 }  // namespace brisel_fp
