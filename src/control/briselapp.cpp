@@ -24,6 +24,8 @@ BOOL CBriselCtrlFactory::UpdateRegistry(BOOL bRegister) {
                                           afxRegApartmentThreading, kBriselOleMisc, LIBID_BriselLib, _wVerMajor,
                                           _wVerMinor);
     }
+    // Another copy of the module registered elsewhere keeps its registration.
+    if (!AfxOleClassRegisteredHere(m_clsid)) return TRUE;
     UnregisterClsidSubKey(m_clsid, "Node");
     return AfxOleUnregisterClass(m_clsid, m_lpszProgID);
 }

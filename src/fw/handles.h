@@ -45,6 +45,12 @@ using unique_hkey = unique_handle<HKEY, hkey_traits>;
 using unique_hbitmap = unique_handle<HBITMAP, gdi_traits>;
 using unique_hdc = unique_handle<HDC, hdc_traits>;  // from CreateCompatibleDC
 
+struct file_traits { static void close(HANDLE h) { CloseHandle(h); } };
+// A file from CreateFileW, whose failure value INVALID_HANDLE_VALUE is held
+// as none: unique_file f(AsOwnedFile(CreateFileW(...))).
+using unique_file = unique_handle<HANDLE, file_traits>;
+inline HANDLE AsOwnedFile(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
+
 // A window's DC from GetDC (null window: the screen), released with ReleaseDC.
 class unique_window_dc {
 public:

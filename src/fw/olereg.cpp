@@ -112,17 +112,58 @@ bool OtherPlatformRegistered(const std::string& versionKey) {
     return false;
 }
 
-// The default value of path under HKEY_CLASSES_ROOT, empty when missing.
+// The default value of path under HKEY_CLASSES_ROOT, of any length; empty
+// when missing or not a string.
 std::wstring DefaultValueW(const std::string& path) {
     unique_hkey key;
     if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return {};
-    wchar_t value[MAX_PATH + 1] = {};
-    DWORD size = sizeof value - sizeof(wchar_t), type = 0;
-    if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        return {};
-    return value;
+    for (int tries = 0; tries < 4; ++tries) {  // the value may grow between the two calls
+        DWORD size = 0, type = 0;
+        if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+            return {};
+        std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD got = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+        const LONG rc = ::RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(&value[0]), &got);
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS || type != REG_SZ) return {};
+        value.resize(got / sizeof(wchar_t));
+        while (!value.empty() && value.back() == L'\0') value.pop_back();
+        return value;
+    }
+    return {};
+}
+
+// Whether two paths name one file: the same spelling, or the same file on
+// the same volume (a short name, another case, a link).
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    if (::lstrcmpiW(a.c_str(), b.c_str()) == 0) return true;
+    auto identity = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+        unique_file file(AsOwnedFile(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+        return file && ::GetFileInformationByHandle(file.get(), &info);
+    };
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return identity(a, x) && identity(b, y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
+bool FileGone(const std::wstring& path) {
+    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+// Whether this module may remove an entry whose default value at path names
+// a module file: nothing is registered there, or it names this module's
+// file, or a file that is no longer there (a stale entry). Another copy's
+// registration is not this module's to remove.
+bool OwnedOrStale(const std::string& path) {
+    std::wstring registered = DefaultValueW(path);
+    if (registered.size() >= 2 && registered.front() == L'"' && registered.back() == L'"')
+        registered = registered.substr(1, registered.size() - 2);
+    if (registered.empty()) return true;
+    const std::wstring own = AfxGetModulePathW(AfxGetInstanceHandle());
+    return (!own.empty() && SameFile(registered, own)) || FileGone(registered);
 }
 
 // Removes the Interface keys of the library's interfaces from this
@@ -198,6 +239,12 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID 
     // this module's platform goes, and with it what the platform left of it.
     // While the other bitness's module stays registered, the interfaces go
     // from this view only.
+    // Another copy of the module registered the library: it stays.
+    for (LCID locale : locales) {
+        char sub[32];
+        std::snprintf(sub, sizeof sub, "\\%lx\\", static_cast<unsigned long>(locale));
+        if (!OwnedOrStale(versionKey + sub + kPlatform)) return TRUE;
+    }
     const bool otherStays = OtherPlatformRegistered(versionKey);
     bool ownGone = true;
     for (LCID locale : locales) {
@@ -253,6 +300,12 @@ BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszP
         if (nRegFlags & afxRegInsertable) ok = ok && CreateKey(std::string(pszProgID) + "\\Insertable");
     }
     return ok ? TRUE : FALSE;
+}
+
+BOOL AfxOleClassRegisteredHere(REFCLSID clsid) {
+    char cls[39];
+    if (!AfxGuidToStringA(clsid, cls)) return FALSE;
+    return OwnedOrStale(std::string("CLSID\\") + cls + "\\InprocServer32") ? TRUE : FALSE;
 }
 
 BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR pszProgID) {

@@ -21,7 +21,8 @@ BOOL AfxGuidToStringA(REFGUID guid, char (&text)[39]);
 // cannot be loaded, is not the library tlid, or cannot be registered.
 BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid, LPCSTR pszFileName = nullptr,
                            LPCSTR pszHelpDir = nullptr);
-// Removes the registration of version wVerMajor.wVerMinor of tlid.
+// Removes the registration of version wVerMajor.wVerMinor of tlid, unless
+// it names another module file that exists (another copy of the module).
 BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid = 0);
 
 // Writes the class's entries: CLSID\{clsid} (type name, InprocServer32 with
@@ -34,3 +35,7 @@ BOOL AfxOleRegisterControlClass(HINSTANCE hInstance, REFCLSID clsid, LPCSTR pszP
 // system still registers the class, the ProgID key (one key for both views),
 // with everything below them.
 BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR pszProgID);
+// Whether the class's registration is this module's (the current module
+// state's) to remove: nothing is registered, or InprocServer32 names this
+// module's file or a file that no longer exists. Another copy's is not.
+BOOL AfxOleClassRegisteredHere(REFCLSID clsid);

@@ -7,7 +7,8 @@ ocx=$(w winepath -w "$1")
 CLS='HKCR\CLSID\{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}'
 PROGID='HKCR\Brisel.BriselCtrl.1'
 TLB='HKCR\TypeLib\{B42E6C39-22E8-49EF-8995-52B26D5A1030}'
-trap 'w regsvr32 /s /u "$ocx" >/dev/null' EXIT
+tmp=$(mktemp -d)
+trap 'w regsvr32 /s /u "$ocx" >/dev/null; rm -rf "$tmp"' EXIT
 
 w regsvr32 /s /u "$ocx" >/dev/null
 check "module path from winepath" test -n "$ocx"   # or an empty path would match below
@@ -58,5 +59,24 @@ for case in "registered" "node already gone" "already unregistered"; do
     check "$case: $key gone" key_absent "$key"
   done
 done
+
+# Another copy of the module, in another folder, unregistered: this module's
+# registration stays whole, and the copy reports success. Once the
+# registered file is gone, any copy removes the stale entries.
+mkdir -p "$tmp/other" "$tmp/stale"
+cp "$1" "$tmp/other/Brisel.ocx" && cp "$1" "$tmp/stale/Brisel.ocx"
+other=$(w winepath -w "$tmp/other/Brisel.ocx")
+stale=$(w winepath -w "$tmp/stale/Brisel.ocx")
+check "registered before another copy's unregistration" w regsvr32 /s "$ocx"
+check "another copy unregistered" w regsvr32 /s /u "$other"
+eq "another copy's unregistration: InprocServer32" "$(reg_value "$CLS\\InprocServer32")" "$ocx"
+eq "another copy's unregistration: type library" "$(reg_value "$TLB\\1.0\\409\\$WINEARCH")" "$ocx"
+for key in "$CLS\\Node" "$PROGID" 'HKCR\Interface\{5CF820CA-7C80-4EEF-A37F-2EB289208B6F}'; do
+  check "another copy's unregistration: $key kept" key_exists "$key"
+done
+check "registered from a folder that then goes" w regsvr32 /s "$stale"
+rm -rf "$tmp/stale"
+check "another copy unregistered, the registered file gone" w regsvr32 /s /u "$other"
+for key in "$CLS" "$PROGID" "$TLB"; do check "stale registration: $key gone" key_absent "$key"; done
 
 finish
