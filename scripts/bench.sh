@@ -31,7 +31,7 @@ module=$BRISEL_BUILD/Brisel.ocx
 } >"$report"
 # Wine's output goes to a file: Wine's background processes would keep a pipe open.
 status=0
-wine $BRISEL_BUILD/tests/wine/bench_brisel.exe >build/bench/run.txt 2>&1 </dev/null || status=$?
+wine "$BRISEL_BUILD/tests/wine/bench_brisel.exe" >build/bench/run.txt 2>&1 </dev/null || status=$?
 cat build/bench/run.txt >>"$report"
 cat "$report"
 exit "$status"

@@ -34,6 +34,9 @@ for arch in "${needed[@]}"; do
 done
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
+# The throwaway key and the password files go however the script ends.
+secrets=()
+trap 'rm -f "${secrets[@]}"' EXIT
 work=$out/work-$package-$version
 rm -rf "$work" && mkdir -p "$work/x86" "$work/x64"
 
@@ -46,6 +49,7 @@ else
   pass=brisel-test
   if [ ! -f "$pfx" ] || [ ! -f "$out/test-signing.crt" ]; then
     echo "make-msi: no BRISEL_SIGN_PFX; making a throwaway test certificate"
+    secrets+=("$work/test-signing.key")
     openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Brisel test signing (not trusted)" \
         -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=critical,digitalSignature" \
         -keyout "$work/test-signing.key" -out "$out/test-signing.crt" 2>/dev/null
@@ -56,7 +60,7 @@ else
 fi
 sign() {  # sign IN OUT; the password goes through a file, not the command line
   local passfile
-  passfile=$(mktemp) && printf '%s' "$pass" >"$passfile"
+  passfile=$(mktemp) && secrets+=("$passfile") && printf '%s' "$pass" >"$passfile"
   rm -f "$2"   # osslsigncode will not overwrite: a package made again replaces the old one
   osslsigncode sign -pkcs12 "$pfx" -readpass "$passfile" -n "Brisel" -h sha256 -in "$1" -out "$2" >/dev/null ||
     { rm -f "$passfile"; echo "make-msi: signing $1 failed" >&2; return 1; }

@@ -5,9 +5,9 @@
 # The version is the file VERSION's, the one the modules' version blocks
 # have. Signing: BRISEL_SIGN_PFX / BRISEL_SIGN_PASSWORD, else a throwaway test
 # certificate left as build/dist/test-signing.pfx and .crt (see
-# scripts/make-msi.sh). Both modules are built either way: where this
-# machine cannot run 32-bit programs, the 32-bit module's registration is
-# derived from the 64-bit module's.
+# scripts/make-msi.sh). The 32-bit module registers itself while the
+# package is made, so 32-bit programs must run here, natively or under the
+# emulator that scripts/setup.sh installs where the kernel cannot run them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,5 +18,5 @@ case $package in
 esac
 . scripts/wine-env.sh
 brisel_build win32 Brisel
-brisel_build win64 Brisel
+[ "$package" = x86 ] || brisel_build win64 Brisel
 bash scripts/make-msi.sh "$(head -n 1 VERSION)" "$package" build/dist build/win32/Brisel.ocx build/win64/Brisel.ocx

@@ -22,7 +22,7 @@ wine regsvr32 /s "$(winepath -w "$BRISEL_BUILD/Brisel.ocx")" || {
 
 if [ "$interactive" = 1 ]; then
   echo "run: starting the network tool on $DISPLAY (close its window to end)"
-  wine $BRISEL_BUILD/brhost.exe --properties "$@"
+  wine "$BRISEL_BUILD/brhost.exe" --properties "$@"
   exit $?
 fi
 
@@ -30,7 +30,7 @@ shots=$root/build/screenshots
 rm -rf "$shots" && mkdir -p "$shots"
 echo "run: no display; walking through the plug-in's tabs on a private one"
 rc=0
-wine $BRISEL_BUILD/brhost.exe --demo-walk "$(winepath -w "$shots")" "$@" || rc=$?
+wine "$BRISEL_BUILD/brhost.exe" --demo-walk "$(winepath -w "$shots")" "$@" || rc=$?
 for bmp in "$shots"/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

@@ -89,15 +89,21 @@ brisel_cleanup() {
 }
 trap brisel_cleanup EXIT
 
-# Starts Xvfb on the first free display and exports DISPLAY.
+# Starts Xvfb on a free display and exports DISPLAY. Xvfb picks the display
+# itself (-displayfd), so two runs started at once cannot take the same one.
 brisel_start_xvfb() {
-  local n=${BRISEL_XVFB_FIRST:-91}
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  local out n
+  out=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out" >/dev/null 2>&1 &
   BRISEL_XVFB_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
-  echo "Xvfb did not start on :$n" >&2; return 1
+  for _ in $(seq 100); do
+    n=$(head -n 1 "$out" 2>/dev/null)
+    if [ -n "$n" ]; then rm -f "$out"; export DISPLAY=":$n"; return 0; fi
+    kill -0 "$BRISEL_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  rm -f "$out"
+  echo "Xvfb did not start" >&2; return 1
 }
 
 # Makes the selected architecture's prefix when missing and starts its
