@@ -4,6 +4,7 @@
 #include <ole2.h>
 #include <olectl.h>
 
+#include <cstdio>
 #include <string>
 
 #include "fw/comptr.h"
@@ -289,10 +290,15 @@ static void test_version_block() {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT len = 0;
     ok(VerQueryValueA(&data[0], "\\", reinterpret_cast<void**>(&fixed), &len) && fixed, "no fixed info");
+    // The file VERSION's four numbers (tests/wine/CMakeLists.txt).
+    const unsigned version[4] = {BRISEL_TEST_VERSION};
+    const DWORD ms = version[0] << 16 | version[1], ls = version[2] << 16 | version[3];
+    char versionText[64];
+    std::snprintf(versionText, sizeof versionText, "%u, %u, %u, %u", version[0], version[1], version[2], version[3]);
     if (fixed) {
-        ok(fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0x00000001, "file version %lx.%lx",
+        ok(fixed->dwFileVersionMS == ms && fixed->dwFileVersionLS == ls, "file version %lx.%lx",
            fixed->dwFileVersionMS, fixed->dwFileVersionLS);
-        ok(fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0x00000001, "product version");
+        ok(fixed->dwProductVersionMS == ms && fixed->dwProductVersionLS == ls, "product version");
         ok(fixed->dwFileType == VFT_DLL && fixed->dwFileOS == VOS__WINDOWS32, "type %lx os %lx", fixed->dwFileType,
            fixed->dwFileOS);
     }
@@ -304,7 +310,7 @@ static void test_version_block() {
         const char* value;
     } rows[] = {
         {"FileDescription", "Brisel ActiveX Control Module"}, {"ProductName", "Brisel ActiveX Control Module"},
-        {"FileVersion", "1, 0, 0, 1"}, {"ProductVersion", "1, 0, 0, 1"},
+        {"FileVersion", versionText}, {"ProductVersion", versionText},
         {"OriginalFilename", "Brisel.OCX"}, {"OLESelfRegister", ""},
     };
     for (const auto& row : rows) {
