@@ -6,6 +6,9 @@
 class CEdit : public CWnd {
 public:
     void SetReadOnly(BOOL bReadOnly = TRUE) { SendMessage(EM_SETREADONLY, bReadOnly); }
+    // Whether the user changed the text since it was last set (setting the
+    // text clears the flag).
+    BOOL GetModify() const { return SendMessage(EM_GETMODIFY) != 0; }
 };
 
 class CButton : public CWnd {

@@ -78,8 +78,12 @@ BOOL CSunblindPage::OnCommand(WPARAM wParam, LPARAM lParam) {
         const int id = LOWORD(wParam);
         if (id == IDC_READ) return OnRead(), TRUE;
         if (id == IDC_WRITE) return OnWrite(), TRUE;
-        if (id == m_ids.luxLocal) return OnLuxLocal(), TRUE;
-        if (id == m_ids.luxCommon) return OnLuxCommon(), TRUE;
+        if (id == m_ids.luxLocal || id == m_ids.luxCommon) {
+            m_luxClicked = true;
+            return id == m_ids.luxLocal ? OnLuxLocal() : OnLuxCommon(), TRUE;
+        }
+        if (id == m_ids.levelLocal || id == m_ids.levelCommon) m_levelClicked = true;
+        if (id == m_ids.overrideLocal || id == m_ids.overrideCommon) m_overrideClicked = true;
     }
     return CPropertyPage::OnCommand(wParam, lParam);
 }
@@ -132,22 +136,29 @@ void CSunblindPage::ShowLuxSource(bool common) {
 
 void CSunblindPage::ShowBlock(const BlockValues& values) {
     int local = 0, common = 0;
-    if (ChecksFromCode(values.levelSource, local, common)) {
+    m_levelShown = ChecksFromCode(values.levelSource, local, common);
+    if (m_levelShown) {
         m_btnLevelLocal.SetCheck(local);
         m_btnLevelCommon.SetCheck(common);
     }
-    if (ChecksFromCode(values.overrideSource, local, common)) {
+    m_overrideShown = ChecksFromCode(values.overrideSource, local, common);
+    if (m_overrideShown) {
         m_btnOverrideLocal.SetCheck(local);
         m_btnOverrideCommon.SetCheck(common);
     }
+    m_levelClicked = m_overrideClicked = false;
     for (int f = 0; f < kFieldCount; ++f) m_editField[f].SetWindowText(values.text[f].c_str());
+    m_blockShown = true;
 }
 
-BlockValues CSunblindPage::BlockFromControls() const {
-    BlockValues values;
-    values.levelSource = CodeFromChecks(m_btnLevelLocal.GetCheck(), m_btnLevelCommon.GetCheck());
-    values.overrideSource = CodeFromChecks(m_btnOverrideLocal.GetCheck(), m_btnOverrideCommon.GetCheck());
-    for (int f = 0; f < kFieldCount; ++f) values.text[f] = m_editField[f].GetWindowText();
+BlockValues CSunblindPage::BlockToWrite(const unsigned char* record) const {
+    BlockValues values = DecodeBlock(CBitConverter(), record, m_channel.blockStart);
+    if (m_levelClicked || m_levelShown)
+        values.levelSource = CodeFromChecks(m_btnLevelLocal.GetCheck(), m_btnLevelCommon.GetCheck());
+    if (m_overrideClicked || m_overrideShown)
+        values.overrideSource = CodeFromChecks(m_btnOverrideLocal.GetCheck(), m_btnOverrideCommon.GetCheck());
+    for (int f = 0; f < kFieldCount; ++f)
+        if (m_blockShown || m_editField[f].GetModify()) values.text[f] = m_editField[f].GetWindowText();
     return values;
 }
 
@@ -155,11 +166,15 @@ void CSunblindPage::OnRead() {
     CBitConverter conv;
     unsigned char buffer[kBufferSize];
 
-    if (ReadItem(m_channel.driveTimeItem, buffer, kDisplayReadLength))
+    if (ReadItem(m_channel.driveTimeItem, buffer, kDisplayReadLength)) {
         m_editTopDownTime.SetWindowText(DecodeTopDownTime(conv, buffer).c_str());
+        m_driveShown = true;
+    }
 
     if (ReadItem(kFlagRecord, buffer, kDisplayReadLength)) {
         ShowLuxSource(DecodeLuxSourceCommon(conv, buffer, m_channel.number));
+        m_luxShown = true;
+        m_luxClicked = false;
         if (m_channel.settingsRecord == kFlagRecord) ShowBlock(DecodeBlock(conv, buffer, m_channel.blockStart));
     }
 
@@ -174,20 +189,25 @@ void CSunblindPage::OnWrite() {
         unsigned char buffer[kBufferSize];
 
         // Each item is read again right before it is changed, so the bytes
-        // this page does not own go back as the node holds them now.
+        // this page does not own go back as the node holds them now; so do
+        // the page's own where no read filled its controls and the user
+        // typed nothing (a read that failed when the tab was shown).
         if (ReadItem(m_channel.driveTimeItem, buffer, kWriteReadLength)) {
-            EncodeTopDownTime(conv, buffer, m_editTopDownTime.GetWindowText());
+            if (m_driveShown || m_editTopDownTime.GetModify())
+                EncodeTopDownTime(conv, buffer, m_editTopDownTime.GetWindowText());
             WriteItem(m_channel.driveTimeItem, buffer, kDriveTimeWriteLength);
         }
 
         if (ReadItem(kFlagRecord, buffer, kWriteReadLength)) {
-            EncodeLuxSource(conv, buffer, m_channel.number, m_btnLuxCommon.GetCheck() == BST_CHECKED);
-            if (m_channel.settingsRecord == kFlagRecord) EncodeBlock(conv, buffer, m_channel.blockStart, BlockFromControls());
+            if (m_luxShown || m_luxClicked)
+                EncodeLuxSource(conv, buffer, m_channel.number, m_btnLuxCommon.GetCheck() == BST_CHECKED);
+            if (m_channel.settingsRecord == kFlagRecord)
+                EncodeBlock(conv, buffer, m_channel.blockStart, BlockToWrite(buffer));
             WriteItem(kFlagRecord, buffer, kRecordWriteLength);
         }
 
         if (m_channel.settingsRecord != kFlagRecord && ReadItem(m_channel.settingsRecord, buffer, kWriteReadLength)) {
-            EncodeBlock(conv, buffer, m_channel.blockStart, BlockFromControls());
+            EncodeBlock(conv, buffer, m_channel.blockStart, BlockToWrite(buffer));
             WriteItem(m_channel.settingsRecord, buffer, kRecordWriteLength);
         }
     }

@@ -49,13 +49,26 @@ private:
     void WriteItem(long index, unsigned char* buffer, long length) const;
 
     void ShowBlock(const sunblind::BlockValues& values);
-    sunblind::BlockValues BlockFromControls() const;
+    // What a Write stores in the channel's block, given the record as the
+    // node holds it now: the page's values where a read filled the controls
+    // or the user changed them, the node's own everywhere else.
+    sunblind::BlockValues BlockToWrite(const unsigned char* record) const;
     void ShowLuxSource(bool common);
 
     const sunblind::Channel& m_channel;
     const SunblindControlIds& m_ids;
 
-    // Six buttons and eleven edits: the page's only state.
+    // Which controls hold what a read showed, so that a Write never stores
+    // what the page neither read nor was given by the user: the top down
+    // time, the block's edits, the lux source; and whether each pair of
+    // source boxes could show the code read (a code they cannot show goes
+    // back as the node holds it). Set by a successful read; a click on a
+    // pair's boxes makes them the user's.
+    bool m_driveShown = false, m_blockShown = false, m_luxShown = false;
+    bool m_levelShown = false, m_overrideShown = false;
+    bool m_levelClicked = false, m_overrideClicked = false, m_luxClicked = false;
+
+    // Six buttons and eleven edits.
     CButton m_btnLevelLocal, m_btnLevelCommon;
     CButton m_btnOverrideLocal, m_btnOverrideCommon;
     CButton m_btnLuxLocal, m_btnLuxCommon;

@@ -3,6 +3,7 @@
 // and that every byte a page does not own goes back as the node holds it.
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pages/sunblindpage.h"
@@ -206,10 +207,13 @@ static void test_write_bytes_after_edits() {
         texts[sunblind::BottomLevel] = "99.9";
         for (int f = 0; f < sunblind::kFieldCount; ++f) rig.SetText(page, ids.field[f], texts[f]);
         rig.SetText(page, ids.topDownTime, "abc");
-        SendDlgItemMessageA(page, ids.levelLocal, BM_SETCHECK, 1, 0);
-        SendDlgItemMessageA(page, ids.levelCommon, BM_SETCHECK, 0, 0);
-        SendDlgItemMessageA(page, ids.overrideLocal, BM_SETCHECK, 1, 0);
-        SendDlgItemMessageA(page, ids.overrideCommon, BM_SETCHECK, 1, 0);
+        // The user sets the boxes (each click toggles one): level local only,
+        // override both.
+        for (const auto& box : {std::make_pair(ids.levelLocal, 1), std::make_pair(ids.levelCommon, 0),
+                                std::make_pair(ids.overrideLocal, 1), std::make_pair(ids.overrideCommon, 1)}) {
+            SendDlgItemMessageA(page, box.first, BM_SETCHECK, !box.second, 0);
+            rig.Click(page, box.first);
+        }
         rig.Click(page, ids.luxCommon);
 
         // Someone else changes bytes this page does not own.
@@ -257,20 +261,86 @@ static void test_write_bytes_after_edits() {
     }
 }
 
-// A Write of what the page shows, unedited, leaves the node as it was.
+// A Write of what the page shows, unedited, leaves the node as it was, also
+// where the node holds source codes the check boxes cannot show (they go
+// back as read).
 static void test_unedited_write_changes_nothing() {
+    const std::uint8_t codes[][2] = {{1, 2}, {5, 0x80}, {0xFF, 3}};  // level, override source
     for (const ChannelRow& ch : kChannels) {
         for (unsigned seed : {1u, 2u, 3u}) {
             Rig rig;
             FillJunk(rig.node, seed * 31u + ch.channel);
-            // Source codes the check boxes can show.
-            rig.node.Item(ch.record)[ch.block + 10] &= 3;
-            rig.node.Item(ch.record)[ch.block + 11] &= 3;
+            rig.node.Item(ch.record)[ch.block + 10] = codes[seed - 1][0];
+            rig.node.Item(ch.record)[ch.block + 11] = codes[seed - 1][1];
             const auto before = rig.node.items;
             HWND page = ShowChannel(rig, ch.channel);
             rig.Click(page, IDC_WRITE);
             ok(rig.node.items == before, "ch %d seed %u: node changed", ch.channel, seed);
             ok(LastWrite(rig.node, ch.record) != nullptr, "ch %d: nothing written", ch.channel);
+        }
+    }
+}
+
+// A code the boxes cannot show goes back as read until the user clicks one
+// of that pair's boxes; then the pair's boxes are stored.
+static void test_unshown_code_kept_until_its_boxes_change() {
+    const ChannelRow& ch = kChannels[2];
+    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    Rig rig;
+    rig.node.Item(ch.record)[ch.block + 10] = 5;
+    rig.node.Item(ch.record)[ch.block + 11] = 0x80;
+    HWND page = ShowChannel(rig, ch.channel);
+    rig.Click(page, IDC_WRITE);
+    const Bytes& rec = rig.node.Item(ch.record);
+    ok(rec[ch.block + 10] == 5 && rec[ch.block + 11] == 0x80, "unedited: codes %d %d", rec[ch.block + 10],
+       rec[ch.block + 11]);
+    SendDlgItemMessageA(page, ids.levelLocal, BM_SETCHECK, 0, 0);  // a click toggles it on
+    SendDlgItemMessageA(page, ids.levelCommon, BM_SETCHECK, 1, 0);
+    rig.Click(page, ids.levelLocal);
+    rig.Click(page, IDC_WRITE);
+    ok(rec[ch.block + 10] == 3 && rec[ch.block + 11] == 0x80, "level boxes clicked: codes %d %d",
+       rec[ch.block + 10], rec[ch.block + 11]);
+}
+
+// The tab's first reads fail, later ones work: a Write then stores only what
+// the user typed; the channel's other settings, its lux source and the
+// drive time go back as the node holds them.
+static void test_write_after_failed_first_read() {
+    struct Row {
+        int channel;
+        std::vector<long> failing;  // at the first showing
+        bool typeDriveTime, typeDownSetpoint;
+    } rows[] = {{1, {21}, true, false}, {1, {30, 21}, false, true}, {3, {22}, true, true}, {4, {32, 21, 22}, false, false}};
+    for (const Row& row : rows) {
+        const ChannelRow& ch = kChannels[row.channel - 1];
+        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        Rig rig;
+        FillJunk(rig.node, 40u + ch.channel);
+        for (long i : row.failing) rig.node.failRead.insert(i);
+        HWND page = ShowChannel(rig, ch.channel);
+        if (!ok(page != nullptr, "no page")) continue;
+        rig.node.failRead.clear();
+        Bytes expectDrive = rig.node.Item(ch.drive), expectRecord = rig.node.Item(ch.record);
+        const auto type = [&](int id, const char* text) {
+            rig.SetText(page, id, text);
+            SendDlgItemMessageA(page, id, EM_SETMODIFY, TRUE, 0);  // as typing leaves it
+        };
+        if (row.typeDriveTime) {
+            type(ids.topDownTime, "12.5");
+            expectDrive[0] = 0x00, expectDrive[1] = 0x7D;
+        }
+        if (row.typeDownSetpoint) {
+            type(ids.field[sunblind::DownSetpoint], "1234");
+            expectRecord[ch.block] = 0x04, expectRecord[ch.block + 1] = 0xD2;
+        }
+        const auto before = rig.node.items;
+        rig.Click(page, IDC_WRITE);
+        for (const auto& item : before) {
+            const Bytes& expected = item.first == ch.drive ? expectDrive : item.first == ch.record ? expectRecord
+                                                                                                  : item.second;
+            ok(rig.node.Item(item.first) == expected, "ch %d, failing %ld: item %ld %s, expected %s", row.channel,
+               row.failing[0], item.first, Hex(rig.node.Item(item.first), 0, 32).c_str(),
+               Hex(expected, 0, 32).c_str());
         }
     }
 }
@@ -452,7 +522,8 @@ static void test_real_timer_keeps_ticking_when_hidden() {
 
 WTEST_MAIN(WTEST(test_tabs_and_unshown_pages), WTEST(test_first_showing_reads),
            WTEST(test_controls_show_node_values), WTEST(test_source_codes), WTEST(test_write_bytes_after_edits),
-           WTEST(test_unedited_write_changes_nothing), WTEST(test_failed_reads_skip_only_their_item),
+           WTEST(test_unedited_write_changes_nothing),
+           WTEST(test_unshown_code_kept_until_its_boxes_change), WTEST(test_write_after_failed_first_read), WTEST(test_failed_reads_skip_only_their_item),
            WTEST(test_host_failing_everything), WTEST(test_short_reads_send_no_garbage),
            WTEST(test_lux_follows_stored_flag), WTEST(test_showing_replaces_typed_values),
            WTEST(test_bad_input_in_edits), WTEST(test_real_timer_keeps_ticking_when_hidden))
