@@ -82,9 +82,29 @@ HRESULT CBriselCtrl::GetClassID(LPCLSID pclsid) {
     return S_OK;
 }
 
-BOOL CBriselCtrl::OnProperties(LPMSG, HWND, LPCRECT) {
+namespace {
+// A modal dialog's time: PreModalDialog before, PostModalDialog after,
+// however the dialog ends.
+class ModalScope {
+public:
+    ModalScope(COleControl& control, HWND hWndParent) : m_control(control), m_owner(control.PreModalDialog(hWndParent)) {}
+    ~ModalScope() { m_control.PostModalDialog(); }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+    CWnd* Owner() { return m_owner.m_hWnd ? &m_owner : nullptr; }
+
+private:
+    COleControl& m_control;
+    CWnd m_owner;  // borrowed
+};
+}  // namespace
+
+// The sheet is owned by the host's window (the verb's parent, else the
+// site's), which stays disabled while it runs.
+BOOL CBriselCtrl::OnProperties(LPMSG, HWND hWndParent, LPCRECT) {
     g_pCurrentControl = this;
-    CSheet sheet("Sarp", nullptr, 0);
+    ModalScope modal(*this, hWndParent);
+    CSheet sheet("Sarp", modal.Owner(), 0);
     sheet.DoModal();
     return TRUE;
 }
@@ -94,6 +114,7 @@ UINT CBriselCtrl::GetUserTypeNameID() { return IDS_BRISEL; }
 DWORD CBriselCtrl::GetMiscStatus() { return kBriselOleMisc; }
 
 void CBriselCtrl::AboutBox() {
-    CDialog dlgAbout(IDD_ABOUTBOX_BRISEL);
+    ModalScope modal(*this, nullptr);
+    CDialog dlgAbout(IDD_ABOUTBOX_BRISEL, modal.Owner());
     dlgAbout.DoModal();
 }

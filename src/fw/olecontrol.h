@@ -102,6 +102,16 @@ public:
 
     BOOL IsInPlaceActive() const { return m_bInPlaceActive; }
 
+    // Around each modal dialog of the control (the Properties sheet, the
+    // About box), so that the host cannot be reached behind it: returns the
+    // window that is to own the dialog, the top-level window of hWndParent
+    // or, when none is given, of the container's site window (null when
+    // neither is known); a container with an in-place frame is told through
+    // IOleInPlaceFrame::EnableModeless. The dialog's own modal loop disables
+    // its owner and enables it again before it goes.
+    HWND PreModalDialog(HWND hWndParent = nullptr);
+    void PostModalDialog();
+
     // Removes the control window class of the module; the module's
     // shut-down calls it.
     static void UnregisterWindowClass();
@@ -155,6 +165,7 @@ private:
     BOOL m_bUIActive = FALSE;
     com_ptr<IOleInPlaceSite> m_pInPlaceSite;
     com_ptr<IOleInPlaceFrame> m_pInPlaceFrame;
+    com_ptr<IOleInPlaceFrame> m_pModalFrame;  // told EnableModeless(FALSE) by PreModalDialog
     com_ptr<IOleInPlaceUIWindow> m_pInPlaceDoc;
     RECT m_rcPos = {0, 0, 0, 0};
 

@@ -11,6 +11,25 @@ const char kWindowClass[] = "FwOleControl";
 // ---------------------------------------------------------------------------
 // Verbs and in-place activation
 
+HWND COleControl::PreModalDialog(HWND hWndParent) {
+    HWND window = hWndParent;
+    if (!window) {
+        com_ptr<IOleWindow> site;
+        if (m_pInPlaceSite) m_pInPlaceSite->GetWindow(&window);
+        else if (try_query(m_pClientSite.get(), IID_IOleWindow, site) == S_OK && site && FAILED(site->GetWindow(&window)))
+            window = nullptr;
+    }
+    HWND owner = window && ::IsWindow(window) ? ::GetAncestor(window, GA_ROOT) : nullptr;
+    m_pModalFrame.reset(m_pInPlaceFrame.get());  // counted: kept until PostModalDialog
+    if (m_pModalFrame) m_pModalFrame->EnableModeless(FALSE);
+    return owner;
+}
+
+void COleControl::PostModalDialog() {
+    com_ptr<IOleInPlaceFrame> frame = std::move(m_pModalFrame);
+    if (frame) frame->EnableModeless(TRUE);
+}
+
 LRESULT CALLBACK AfxControlWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     // Registering the window allocates, handlers may: an exception leaves

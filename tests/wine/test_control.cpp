@@ -688,8 +688,35 @@ namespace {
 // A container that activates the control in place in a window of its own
 // and, from the notifications it gets while the control deactivates, calls
 // back into the control: asks its class and has it draw.
+// A container's frame that records what it is told of modal dialogs:
+// "F" for EnableModeless(FALSE), "T" for TRUE.
+struct Frame final : IOleInPlaceFrame {
+    std::string modeless;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+        if (iid != IID_IUnknown && iid != IID_IOleWindow && iid != IID_IOleInPlaceUIWindow && iid != IID_IOleInPlaceFrame)
+            return *ppv = nullptr, E_NOINTERFACE;
+        *ppv = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* phwnd) override { return *phwnd = nullptr, E_FAIL; }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override { return modeless += enable ? 'T' : 'F', S_OK; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+};
+
 struct InPlaceSite final : IOleClientSite, IOleInPlaceSite {
     HWND window = nullptr;
+    Frame* frame = nullptr;  // handed out in the window context when set
     IOleObject* control = nullptr;  // borrowed, for the call-backs
     std::vector<std::string> events;
     LONG refs = 0;
@@ -723,7 +750,8 @@ struct InPlaceSite final : IOleClientSite, IOleInPlaceSite {
     HRESULT STDMETHODCALLTYPE OnUIActivate() override { return events.push_back("ui-activate"), S_OK; }
     HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
                                                LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
-        *frame = nullptr;
+        *frame = this->frame;
+        if (*frame) (*frame)->AddRef();
         *doc = nullptr;
         SetRect(pos, 0, 0, 90, 60);
         *clip = *pos;
@@ -793,7 +821,92 @@ static void test_release_while_ui_active() {
     DestroyWindow(site.window);
 }
 
+// The Properties sheet and the About box are modal to the host: owned by
+// the top-level window of the verb's parent, else of the site's window,
+// which stays disabled while they run; a container with an in-place frame
+// is told through EnableModeless. Without a parent or a site window they
+// have no owner.
+static void test_modal_to_host() {
+    Frame frame;
+    InPlaceSite site;
+    HWND top = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                               nullptr, nullptr, nullptr);
+    HWND view = CreateWindowExA(0, "STATIC", "view", WS_CHILD | WS_VISIBLE, 0, 0, 200, 150, top, nullptr, nullptr,
+                                nullptr);
+    site.window = view;
+    site.frame = &frame;
+    com_ptr<IOleObject> ole;
+    CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, ole.put_void());
+    com_ptr<IDispatch> disp;
+    if (!ok(ole && top && view && ole->QueryInterface(IID_IDispatch, disp.put_void()) == S_OK, "not created")) return;
+    ok(ole->SetClientSite(&site) == S_OK, "SetClientSite");
+    struct Row {
+        const char* what;
+        bool inPlace, about, siteWindow;
+        HWND parent, owner;
+        const char* modeless;  // told the frame while shown, and after
+    } rows[] = {
+        {"sheet, the verb's parent", false, false, true, view, top, ""},
+        {"sheet, the site's window", false, false, true, nullptr, top, ""},
+        {"sheet, no window known", false, false, false, nullptr, nullptr, ""},
+        {"About box, the site's window", false, true, true, nullptr, top, ""},
+        {"sheet in place", true, false, true, nullptr, top, "FT"},
+        {"About box in place", true, true, true, nullptr, top, "FT"},
+    };
+    for (const Row& row : rows) {
+        site.window = row.siteWindow ? view : nullptr;
+        if (row.inPlace) {
+            RECT pos = {0, 0, 90, 60};
+            ok(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, view, &pos) == S_OK, "%s: activated", row.what);
+        }
+        frame.modeless.clear();
+        HWND owner = reinterpret_cast<HWND>(-1);
+        BOOL hostEnabled = TRUE;
+        std::string modelessShown = "-";
+        // This site has no node: the sheet first says so in a box it owns;
+        // the box is closed, then the sheet.
+        static HWND s_sheet;
+        s_sheet = nullptr;
+        ocx::Closer closer(row.about ? "About Brisel Control" : "Plugin", WM_COMMAND, IDOK);
+        closer.onFound = [&](HWND dialog) {
+            if (!row.about) {
+                s_sheet = GetWindow(dialog, GW_OWNER);
+                dialog = s_sheet;
+                SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+                    KillTimer(nullptr, id);
+                    PostMessageA(s_sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+                });
+            }
+            owner = GetWindow(dialog, GW_OWNER);
+            hostEnabled = IsWindowEnabled(top);
+            modelessShown = frame.modeless;
+        };
+        HRESULT hr;
+        if (row.about) {
+            DISPPARAMS none = {nullptr, nullptr, 0, 0};
+            hr = disp->Invoke(DISPID_ABOUTBOX, IID_NULL, 0x409, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+        } else {
+            hr = ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, &site, 0, row.parent, nullptr);
+        }
+        ok(hr == S_OK && closer.closed == 1 && (row.about || (s_sheet && !IsWindow(s_sheet))), "%s: 0x%08lx, closed %d",
+           row.what, hr, closer.closed);
+        ok(owner == row.owner, "%s: owner %p, expected %p", row.what, (void*)owner, (void*)row.owner);
+        ok(!hostEnabled == (row.owner != nullptr), "%s: host window enabled while shown: %d", row.what, hostEnabled);
+        ok(IsWindowEnabled(top), "%s: host window left disabled", row.what);
+        ok(modelessShown == std::string(row.modeless).substr(0, 1) && frame.modeless == row.modeless,
+           "%s: frame told '%s' while shown, '%s' in all", row.what, modelessShown.c_str(), frame.modeless.c_str());
+        if (row.inPlace) {
+            com_ptr<IOleInPlaceObject> inPlace;
+            if (ole->QueryInterface(IID_IOleInPlaceObject, inPlace.put_void()) == S_OK) inPlace->InPlaceDeactivate();
+        }
+    }
+    ole->Close(OLECLOSE_NOSAVE);
+    ole->SetClientSite(nullptr);
+    ole.reset();
+    DestroyWindow(top);
+}
+
 WTEST_MAIN(WTEST(ocx::init), WTEST(test_identity), WTEST(test_verbs), WTEST(test_dispatch),
            WTEST(test_connection_points), WTEST(test_persistence_round_trip), WTEST(test_persistence_bad_data),
            WTEST(test_properties_two_controls), WTEST(test_apartments),
-           WTEST(test_release_while_ui_active), WTEST(ocx::done))
+           WTEST(test_release_while_ui_active), WTEST(test_modal_to_host), WTEST(ocx::done))
