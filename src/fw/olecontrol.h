@@ -179,6 +179,16 @@ private:
         }                                                                                                 \
         ULONG STDMETHODCALLTYPE AddRef() override { return m_pThis->ExternalAddRef(); }                   \
         ULONG STDMETHODCALLTYPE Release() override { return m_pThis->ExternalRelease(); }
+// A part that is an object of its own for QueryInterface (a connection
+// point): it answers IUnknown and iface with itself, its lifetime is the
+// control's.
+#define FW_BEGIN_OWN_PART(name, iface)                                                                    \
+    struct X##name : iface {                                                                              \
+        explicit X##name(COleControl* p) : m_pThis(p) {}                                                  \
+        COleControl* m_pThis;                                                                             \
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override;                        \
+        ULONG STDMETHODCALLTYPE AddRef() override { return m_pThis->ExternalAddRef(); }                   \
+        ULONG STDMETHODCALLTYPE Release() override { return m_pThis->ExternalRelease(); }
 #define FW_END_PART(name) \
     }                     \
     m_x##name{this};
@@ -264,7 +274,7 @@ private:
     STDMETHOD(FindConnectionPoint)(REFIID riid, IConnectionPoint** ppCP) override;
     FW_END_PART(ConnPtContainer)
 
-    FW_BEGIN_PART(EventConnPt, IConnectionPoint)
+    FW_BEGIN_OWN_PART(EventConnPt, IConnectionPoint)
     STDMETHOD(GetConnectionInterface)(IID* pIID) override;
     STDMETHOD(GetConnectionPointContainer)(IConnectionPointContainer** ppCPC) override;
     STDMETHOD(Advise)(IUnknown* pUnkSink, DWORD* pdwCookie) override;

@@ -27,6 +27,14 @@ STDMETHODIMP COleControl::XConnPtContainer::FindConnectionPoint(REFIID riid, ICo
     return S_OK;
 }
 
+STDMETHODIMP COleControl::XEventConnPt::QueryInterface(REFIID iid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IConnectionPoint)) return *ppv = nullptr, E_NOINTERFACE;
+    *ppv = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+}
+
 STDMETHODIMP COleControl::XEventConnPt::GetConnectionInterface(IID* pIID) {
     METHOD_PROLOGUE;
     if (!pIID) return E_POINTER;

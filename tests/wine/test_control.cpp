@@ -311,6 +311,15 @@ static void test_connection_points() {
     if (!cp.get()) return;
     IID iid = GUID_NULL;
     ok(cp->GetConnectionInterface(&iid) == S_OK && IsEqualIID(iid, ocx::kEventsIid), "connection interface");
+    // The point is an object of its own: it answers for itself, not for the
+    // control.
+    for (const IID* asked : {&IID_IConnectionPoint, &IID_IUnknown, &IID_IOleObject, &IID_IConnectionPointContainer}) {
+        com_ptr<IUnknown> got;
+        const HRESULT hr = cp->QueryInterface(*asked, got.put_void());
+        const bool own = asked == &IID_IConnectionPoint || asked == &IID_IUnknown;
+        ok(own ? hr == S_OK && got.get() == cp.get() : hr == E_NOINTERFACE && !got.get(),
+           "connection point asked for %s: 0x%08lx", own ? "itself" : "the control's interface", hr);
+    }
 
     com_ptr<IEnumConnectionPoints> points;
     ok(cpc->EnumConnectionPoints(points.put()) == S_OK, "EnumConnectionPoints");
