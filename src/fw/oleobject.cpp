@@ -57,6 +57,9 @@ HRESULT COleControl::GetUserTypeName(LPOLESTR* ppsz) {
 
 STDMETHODIMP COleControl::XOleObject::SetClientSite(IOleClientSite* pClientSite) {
     METHOD_PROLOGUE;
+    // Dropping the site deactivates in place, which calls the container
+    // back: it may release its last reference meanwhile.
+    KeepAlive alive(pThis);
     pThis->SetClientSite(pClientSite);
     return S_OK;
 }

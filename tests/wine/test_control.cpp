@@ -768,7 +768,12 @@ struct InPlaceSite final : IOleClientSite, IOleInPlaceSite {
     }
     HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return CallBack("ui-deactivate"), S_OK; }
-    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return CallBack("deactivate"), S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
+        CallBack("deactivate");
+        if (releaseOnDeactivate && control) control->Release(), control = nullptr;
+        return S_OK;
+    }
+    bool releaseOnDeactivate = false;  // the container drops its last reference from the call-back
     HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
@@ -915,7 +920,33 @@ static void test_modal_to_host() {
     DestroyWindow(top);
 }
 
+// The container takes its site away while the control is in place and,
+// told of the deactivation, drops its last reference: the control
+// deactivates once, as a whole control, and goes only after the call.
+static void test_site_dropped_while_in_place() {
+    InPlaceSite site;
+    site.window = CreateWindowExA(0, "STATIC", "container", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 150, nullptr,
+                                  nullptr, nullptr, nullptr);
+    IOleObject* ole = nullptr;
+    CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&ole));
+    if (!ok(ole != nullptr && site.window != nullptr, "not created")) return;
+    site.control = ole;
+    ok(ole->SetClientSite(&site) == S_OK, "SetClientSite");
+    RECT pos = {0, 0, 90, 60};
+    ok(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &pos) == S_OK, "activation");
+    site.events.clear();
+    site.releaseOnDeactivate = true;
+    ok(ole->SetClientSite(nullptr) == S_OK, "site dropped");
+    std::string seen;
+    for (const auto& e : site.events) seen += e + ";";
+    ok(seen == "deactivate class draws;", "events: %s", seen.c_str());
+    ok(site.control == nullptr && site.refs == 0, "site references left: %ld", site.refs);
+    ok(ocx::Module().CanUnloadNow() == S_OK, "the control is still there");
+    DestroyWindow(site.window);
+}
+
 WTEST_MAIN(WTEST(ocx::init), WTEST(test_identity), WTEST(test_verbs), WTEST(test_dispatch),
            WTEST(test_connection_points), WTEST(test_persistence_round_trip), WTEST(test_persistence_bad_data),
            WTEST(test_properties_two_controls), WTEST(test_apartments),
-           WTEST(test_release_while_ui_active), WTEST(test_modal_to_host), WTEST(ocx::done))
+           WTEST(test_release_while_ui_active), WTEST(test_modal_to_host),
+           WTEST(test_site_dropped_while_in_place), WTEST(ocx::done))
