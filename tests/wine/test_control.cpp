@@ -835,6 +835,14 @@ static void test_release_while_ui_active() {
     DestroyWindow(site.window);
 }
 
+namespace {
+HWND s_sheet;  // the sheet test_modal_to_host closes
+void CALLBACK PressSheetOk(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    PostMessageA(s_sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+}
+}  // namespace
+
 // The Properties sheet and the About box are modal to the host: owned by
 // the top-level window of the verb's parent, else of the site's window,
 // which stays disabled while they run; a container with an in-place frame
@@ -879,17 +887,13 @@ static void test_modal_to_host() {
         std::string modelessShown = "-";
         // This site has no node: the sheet first says so in a box it owns;
         // the box is closed, then the sheet.
-        static HWND s_sheet;
         s_sheet = nullptr;
         ocx::Closer closer(row.about ? "About Brisel Control" : "Plugin", WM_COMMAND, IDOK);
         closer.onFound = [&](HWND dialog) {
             if (!row.about) {
                 s_sheet = GetWindow(dialog, GW_OWNER);
                 dialog = s_sheet;
-                SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-                    KillTimer(nullptr, id);
-                    PostMessageA(s_sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-                });
+                SetTimer(nullptr, 0, 200, PressSheetOk);
             }
             owner = GetWindow(dialog, GW_OWNER);
             hostEnabled = IsWindowEnabled(top);
