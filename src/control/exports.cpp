@@ -35,20 +35,32 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     return AfxCallNoThrow([&] { return AfxDllGetClassObject(rclsid, riid, ppv); });
 }
 
+namespace {
+// Removes this module's registration, all of it even where a part fails;
+// the first failure is the result.
+HRESULT Unregister() {
+    const bool typeLib = AfxOleUnregisterTypeLib(LIBID_BriselLib, _wVerMajor, _wVerMinor, 0) != FALSE;
+    const bool classes = COleObjectFactory::UpdateRegistryAll(FALSE) != FALSE;
+    return !typeLib ? SELFREG_E_TYPELIB : !classes ? SELFREG_E_CLASS : S_OK;
+}
+}  // namespace
+
+// A class registration that fails half-way takes back what the call wrote
+// (the type library, the class's entries so far), so that no half-registered
+// control is left for a host to find.
 STDAPI DllRegisterServer() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     return AfxCallNoThrow([] {
         if (!AfxOleRegisterTypeLib(AfxGetInstanceHandle(), LIBID_BriselLib)) return SELFREG_E_TYPELIB;
-        if (!COleObjectFactory::UpdateRegistryAll(TRUE)) return SELFREG_E_CLASS;
+        if (!COleObjectFactory::UpdateRegistryAll(TRUE)) {
+            Unregister();
+            return SELFREG_E_CLASS;
+        }
         return S_OK;
     });
 }
 
 STDAPI DllUnregisterServer() {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    return AfxCallNoThrow([] {
-        if (!AfxOleUnregisterTypeLib(LIBID_BriselLib, _wVerMajor, _wVerMinor, 0)) return SELFREG_E_TYPELIB;
-        if (!COleObjectFactory::UpdateRegistryAll(FALSE)) return SELFREG_E_CLASS;
-        return S_OK;
-    });
+    return AfxCallNoThrow([] { return Unregister(); });
 }

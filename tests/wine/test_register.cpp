@@ -30,22 +30,25 @@ std::wstring Name(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::w
 
 // A registry key that cannot be written makes the step that writes it fail:
 // the type library's failure stops registration before the Node key and the
-// class entries; the Node key's failure is not reported.
+// class entries; a class entry's failure takes back what was written (the
+// type library, the Node key, the class's other entries); the Node key's
+// failure is not reported.
 static void test_register_failures() {
     struct Row {
         const char* name;
         std::string unwritable;  // pre-created key that refuses writes
         HRESULT result;
-        bool classEntries;
+        bool classEntries, typeLib;
         const char* programId;
         const char* testId;
     } rows[] = {
-        {"nothing in the way", "", S_OK, true, "94 4B 61 6C 64 6F 72 2E", "%1"},
-        {"type library key", kTypeLibVersion, SELFREG_E_TYPELIB, false, "<missing>", "<missing>"},
+        {"nothing in the way", "", S_OK, true, true, "94 4B 61 6C 64 6F 72 2E", "%1"},
+        {"type library key", kTypeLibVersion, SELFREG_E_TYPELIB, false, true, "<missing>", "<missing>"},
+        {"class's MiscStatus", kCls + "\\MiscStatus", SELFREG_E_CLASS, false, false, "<missing>", "<missing>"},
         // The first row cannot be written, so the second is not tried.
         // (The protected key itself exists, without a value.)
-        {"Node\\ProgramID", kCls + "\\Node\\ProgramID", S_OK, true, "", "<missing>"},
-        {"Node\\TestID", kCls + "\\Node\\TestID", S_OK, true, "94 4B 61 6C 64 6F 72 2E", ""},
+        {"Node\\ProgramID", kCls + "\\Node\\ProgramID", S_OK, true, true, "", "<missing>"},
+        {"Node\\TestID", kCls + "\\Node\\TestID", S_OK, true, true, "94 4B 61 6C 64 6F 72 2E", ""},
     };
     ocx::Module module;
     if (!ok(module.get() != nullptr, "cannot load %s", ocx::Path().c_str())) return;
@@ -56,6 +59,7 @@ static void test_register_failures() {
         ok(hr == row.result, "%s: DllRegisterServer 0x%08lx", row.name, hr);
         ok(KeyExists(kCls + "\\InprocServer32") == row.classEntries, "%s: class entries", row.name);
         ok(KeyExists(ocx::kProgId) == row.classEntries, "%s: ProgID", row.name);
+        ok(KeyExists(kTypeLibVersion) == row.typeLib, "%s: type library", row.name);
         ok(DefaultValue(kCls + "\\Node\\ProgramID") == row.programId, "%s: ProgramID %s", row.name,
            DefaultValue(kCls + "\\Node\\ProgramID").c_str());
         ok(DefaultValue(kCls + "\\Node\\TestID") == row.testId, "%s: TestID %s", row.name,
