@@ -9,11 +9,25 @@
 
 namespace brhost {
 
+// The user's application data folder; without one, beside the program
+// (not wherever the tool happens to be started from).
 std::string DefaultNodeFile() {
     wchar_t folder[MAX_PATH];
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, folder)))
         return Utf8(folder) + "\\Brisel\\node.txt";
-    return "node.txt";
+    std::wstring program(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, &program[0], static_cast<DWORD>(program.size()));
+        if (n == 0) return "node.txt";
+        if (n < program.size()) {
+            program.resize(n);
+            break;
+        }
+        if (program.size() >= 32768) return "node.txt";
+        program.resize(program.size() * 2);
+    }
+    const auto slash = program.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? "node.txt" : Utf8(program.substr(0, slash)) + "\\node.txt";
 }
 
 // The host's present is 0.2 day (mid-morning) however long the warm-up.
@@ -35,8 +49,10 @@ SimulatedNode::SimulatedNode(const brmodel::Options& options)
         if (call.result != 0) ++failures;
         else if (call.op == simnode::Call::Write) ++writes;
         else ++reads;
+        // call may be the log's own entry: it is read before the log goes.
+        const bool saved = call.op == simnode::Call::Write && call.result == 0;
         node.log.clear();  // the host keeps counts, not a record of every call
-        if (call.op == simnode::Call::Write && call.result == 0) {
+        if (saved) {
             std::string error;
             if (!Save(error)) std::fprintf(stderr, "brhost: %s\n", error.c_str());
         }

@@ -74,6 +74,8 @@ bool ParseImage(const std::string& text, Image& out, std::string& error) {
     if (text.find('\0') != std::string::npos) return fail("contains a zero byte; not a node file");
     while (std::getline(in, raw)) {
         ++lineNo;
+        // A byte-order mark, as editors such as Notepad save UTF-8 with.
+        if (lineNo == 1 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0) raw.erase(0, 3);
         const std::string line = Trim(raw);
         if (line.empty() || line[0] == '#') continue;
         if (line.compare(0, 5, "name:") == 0) {
@@ -147,10 +149,10 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string TempFor(const std::string& target, const std::string& tag) { return target + "." + tag + ".tmp"; }
+std::string TempFor(const std::string& target, const std::string& tag) { return target + ".brisel-" + tag + ".tmp"; }
 
 bool IsTempOf(const std::string& name, const std::string& targetName) {
-    const std::string head = targetName + ".", tail = ".tmp";
+    const std::string head = targetName + ".brisel-", tail = ".tmp";
     if (name == targetName + tail) return true;
     return name.size() > head.size() + tail.size() && name.compare(0, head.size(), head) == 0 &&
            name.compare(name.size() - tail.size(), tail.size(), tail) == 0 &&

@@ -55,8 +55,9 @@ using AfterStep = std::function<void(SaveStep)>;
 // "C:\a\node.txt" -> "C:\a" and "node.txt" (either slash; no folder: "").
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
-// The temporary files of a save of target: "node.txt.TAG.tmp", and the
-// fixed "node.txt.tmp" of earlier versions.
+// The temporary files of a save of target: "node.txt.brisel-TAG.tmp", and
+// the fixed "node.txt.tmp" of earlier versions; other names, a user's own
+// "node.txt.backup.tmp" among them, are not the tool's.
 std::string TempFor(const std::string& target, const std::string& tag);
 bool IsTempOf(const std::string& name, const std::string& targetName);
 

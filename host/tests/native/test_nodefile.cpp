@@ -113,6 +113,7 @@ TEST(NodeFile, HandEditedFilesAreAccepted) {
         {"lower case and short item", Edited("item 23:", "item 23: 4e 20")},
         {"comments and blank lines", Edited("name:", "\n  # renamed\nname: Bench node\n")},
         {"empty name", Edited("name:", "name:")},
+        {"UTF-8 byte-order mark, as Notepad saves", "\xEF\xBB\xBF" + FormatImage(DefaultImage())},
     };
     for (const Row& row : rows) {
         Image image;
@@ -258,16 +259,17 @@ TEST(NodeFile, StaleTemporariesAreRecognisedByName) {
         const char* name;
         bool stale;
     } rows[] = {
-        {"node.txt.1F2A-3.tmp", true}, {"node.txt.tmp", true},        {"node.txt", false},
-        {"node.txt.a.b.tmp", false},   {"node.txt..tmp", false},      {"other.txt.1.tmp", false},
-        {"node.txt.1.bak", false},     {"xnode.txt.1.tmp", false},    {"node.txt.lock", false},
+        {"node.txt.brisel-1F2A-3.tmp", true}, {"node.txt.tmp", true},         {"node.txt", false},
+        {"node.txt.brisel-a.b.tmp", false},   {"node.txt.brisel-.tmp", false}, {"other.txt.brisel-1.tmp", false},
+        {"node.txt.brisel-1.bak", false},     {"xnode.txt.brisel-1.tmp", false}, {"node.txt.lock", false},
+        {"node.txt.backup.tmp", false},       {"node.txt.1F2A-3.tmp", false},  // the user's own
     };
     FakeFiles files;
     for (const Row& row : rows) {
         EXPECT_EQ(IsTempOf(row.name, "node.txt"), row.stale) << row.name;
         files.disk["C:/data/" + std::string(row.name)] = "x";
     }
-    files.disk["C:/else/node.txt.1.tmp"] = "another folder";
+    files.disk["C:/else/node.txt.brisel-1.tmp"] = "another folder";
     EXPECT_EQ(RemoveStaleTemps(files, "C:/data/node.txt"), 2);
     EXPECT_EQ(files.disk.size(), std::size(rows) - 2 + 1);
 }
