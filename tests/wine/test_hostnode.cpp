@@ -195,13 +195,15 @@ static void test_node_file() {
     }
     ok(Names(dir + "\\sub") == std::vector<std::string>{"node.txt"}, "lock left after the node closed");
     // What crashed saves left is removed when the file is opened again.
-    Spit(path + ".1A2-3B4-1.tmp", "half a fi");
+    Spit(path + ".brisel-1A2-3B4-1.tmp", "half a fi");
+    Spit(path + ".backup.tmp", "the user's own");  // not the tool's: kept
     Spit(path + ".tmp", "");
     {
         brhost::SimulatedNode n(Defaults());
         ok(n.Open(path, error), "reopen: %s", error.c_str());
         ok(n.node.items[30][1] == 0x2C, "setting lost across runs");
         ok(n.staleRemoved == 2, "%d stale temporary file(s) removed", n.staleRemoved);
+        ok(Slurp(path + ".backup.tmp") == "the user's own", "the user's own file removed");
         // A second node on the same file is refused while the first has it.
         brhost::SimulatedNode second(Defaults());
         ok(!second.Open(path, error), "a second node opened the file in use");
