@@ -810,17 +810,26 @@ struct InPlaceSite final : IOleClientSite, IOleInPlaceSite {
 // the control deactivates first, as a whole control, and only then goes; the
 // container's call-backs during deactivation reach a control that still
 // knows its class and draws.
-static void test_release_while_ui_active() {
-    InPlaceSite site;
+// A control created into the site's new container window, given the site
+// and activated by verb; its one reference is the caller's. Null when it
+// could not be had.
+static IOleObject* ActivatedInContainer(InPlaceSite& site, LONG verb) {
     site.window = CreateWindowExA(0, "STATIC", "container", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 150, nullptr,
                                   nullptr, nullptr, nullptr);
     IOleObject* ole = nullptr;
     CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&ole));
-    if (!ok(ole != nullptr && site.window != nullptr, "not created")) return;
+    if (!ok(ole != nullptr && site.window != nullptr, "not created")) return ole;
     site.control = ole;
     ok(ole->SetClientSite(&site) == S_OK, "SetClientSite");
     RECT pos = {0, 0, 90, 60};
-    ok(ole->DoVerb(OLEIVERB_UIACTIVATE, nullptr, &site, 0, site.window, &pos) == S_OK, "UI activation");
+    ok(ole->DoVerb(verb, nullptr, &site, 0, site.window, &pos) == S_OK, "activation by verb %ld", verb);
+    return ole;
+}
+
+static void test_release_while_ui_active() {
+    InPlaceSite site;
+    IOleObject* ole = ActivatedInContainer(site, OLEIVERB_UIACTIVATE);
+    if (!ole || !site.window) return;
     ok(site.events == std::vector<std::string>({"activate", "ui-activate"}), "activation events %u",
        (unsigned)site.events.size());
     HWND child = GetWindow(site.window, GW_CHILD);
@@ -929,15 +938,8 @@ static void test_modal_to_host() {
 // deactivates once, as a whole control, and goes only after the call.
 static void test_site_dropped_while_in_place() {
     InPlaceSite site;
-    site.window = CreateWindowExA(0, "STATIC", "container", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 150, nullptr,
-                                  nullptr, nullptr, nullptr);
-    IOleObject* ole = nullptr;
-    CoCreateInstance(ocx::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&ole));
-    if (!ok(ole != nullptr && site.window != nullptr, "not created")) return;
-    site.control = ole;
-    ok(ole->SetClientSite(&site) == S_OK, "SetClientSite");
-    RECT pos = {0, 0, 90, 60};
-    ok(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.window, &pos) == S_OK, "activation");
+    IOleObject* ole = ActivatedInContainer(site, OLEIVERB_INPLACEACTIVATE);
+    if (!ole || !site.window) return;
     site.events.clear();
     site.releaseOnDeactivate = true;
     ok(ole->SetClientSite(nullptr) == S_OK, "site dropped");
