@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "pages/sunblindpage.h"
 #include "wtest.h"
@@ -132,9 +133,20 @@ std::vector<int> EditableIds(int channel) {
     return out;
 }
 
-PageState CaptureState(HWND page, int channel) {
+void ChooseSources(HWND page, int channel, int level, int override) {
+    const SunblindControlIds& ids = SunblindIds(channel);
+    const std::pair<int, int> boxes[] = {{ids.levelLocal, level & 1}, {ids.levelCommon, level >> 1 & 1},
+                                         {ids.overrideLocal, override & 1}, {ids.overrideCommon, override >> 1 & 1}};
+    for (const auto& box : boxes) {
+        SendDlgItemMessageA(page, box.first, BM_SETCHECK, box.second ? BST_UNCHECKED : BST_CHECKED, 0);
+        SendDlgItemMessageA(page, box.first, BM_CLICK, 0, 0);  // toggles it to the state wanted, and tells the page
+    }
+}
+
+PageState CaptureState(HWND page, int channel, bool sourcesChosen) {
     const SunblindControlIds& ids = SunblindIds(channel);
     PageState s;
+    s.sourcesChosen = sourcesChosen;
     s.topDownTime = Text(page, ids.topDownTime);
     for (int f = 0; f < sunblind::kFieldCount; ++f) s.block.text[f] = Text(page, ids.field[f]);
     s.block.levelSource = SourceCode(CheckState(page, ids.levelLocal), CheckState(page, ids.levelCommon));
@@ -222,8 +234,12 @@ std::vector<std::uint8_t> ExpectedWrite(int channel, long index, const simnode::
                 block[l.offset] = static_cast<std::uint8_t>(v);
             }
         }
-        block[kLevelSourceOffset] = static_cast<std::uint8_t>(state.block.levelSource);
-        block[kOverrideSourceOffset] = static_cast<std::uint8_t>(state.block.overrideSource);
+        // A code the boxes cannot show (anything but 0-3) goes back as read
+        // unless the user chose the boxes.
+        if (state.sourcesChosen || block[kLevelSourceOffset] <= 3)
+            block[kLevelSourceOffset] = static_cast<std::uint8_t>(state.block.levelSource);
+        if (state.sourcesChosen || block[kOverrideSourceOffset] <= 3)
+            block[kOverrideSourceOffset] = static_cast<std::uint8_t>(state.block.overrideSource);
     }
     buf.resize(31);
     return buf;

@@ -36,8 +36,15 @@ struct PageState {
     std::string topDownTime;
     sunblind::BlockValues block;
     bool luxCommon = false;
+    // Whether the user chose the source boxes (ChooseSources): only then is
+    // a code they cannot show replaced by theirs.
+    bool sourcesChosen = false;
 };
-PageState CaptureState(HWND page, int channel);
+PageState CaptureState(HWND page, int channel, bool sourcesChosen = false);
+
+// Sets the page's source boxes as the user does, one click on each: level
+// and override codes 0-3 (local is bit 0, common bit 1).
+void ChooseSources(HWND page, int channel, int level, int override);
 
 // The bytes a Write of the page must send for item index after the read
 // `read` (a logged successful read of that item): the read's bytes, zero

@@ -113,16 +113,12 @@ static void test_pinned_bytes() {
     if (!ok(rig.Open(), "no sheet")) return;
     for (int channel = 1; channel <= 4; ++channel) {
         const sunblind::Channel& ch = sunblind::ChannelInfo(channel);
-        const SunblindControlIds& ids = SunblindIds(channel);
         rig.Select(channel);
         HWND page = rig.Page(channel);
         for (const Row& row : rows) {
             const std::string block = row.block;
             for (int id : proof::EditableIds(channel)) rig.SetText(page, id, row.text);
-            SendDlgItemMessageA(page, ids.levelLocal, BM_SETCHECK, 1, 0);
-            SendDlgItemMessageA(page, ids.levelCommon, BM_SETCHECK, 0, 0);
-            SendDlgItemMessageA(page, ids.overrideLocal, BM_SETCHECK, 0, 0);
-            SendDlgItemMessageA(page, ids.overrideCommon, BM_SETCHECK, 0, 0);
+            proof::ChooseSources(page, channel, 1, 0);
             rig.Click(page, IDC_WRITE);
             ok(proof::Hex(rig.node.Item(ch.driveTimeItem), 0, 2) == row.drive, "ch %d '%s': drive %s", channel,
                row.text, proof::Hex(rig.node.Item(ch.driveTimeItem), 0, 2).c_str());

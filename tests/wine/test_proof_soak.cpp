@@ -76,10 +76,7 @@ void Edit(HWND page, int channel, int cycle) {
     for (size_t i = 0; i < edits.size(); ++i)
         SetDlgItemTextA(page, edits[i], texts[(i + static_cast<size_t>(cycle)) % (sizeof texts / sizeof *texts)]);
     const int code = (cycle + channel) % 4;
-    SendDlgItemMessageA(page, ids.levelLocal, BM_SETCHECK, code & 1, 0);
-    SendDlgItemMessageA(page, ids.levelCommon, BM_SETCHECK, (code >> 1) & 1, 0);
-    SendDlgItemMessageA(page, ids.overrideLocal, BM_SETCHECK, (code >> 1) & 1, 0);
-    SendDlgItemMessageA(page, ids.overrideCommon, BM_SETCHECK, code & 1, 0);
+    proof::ChooseSources(page, channel, code, (code & 1) << 1 | code >> 1);
     Click(page, cycle % 2 ? ids.luxCommon : ids.luxLocal);
 }
 
@@ -91,7 +88,7 @@ void DriveSheet(HWND sheet, simnode::Node& node, int cycle) {
         HWND page = PageOf(sheet, channel);
         Edit(page, channel, cycle);
 
-        const proof::PageState state = proof::CaptureState(page, channel);
+        const proof::PageState state = proof::CaptureState(page, channel, true);
         size_t mark = node.log.size();
         Click(page, IDC_WRITE);
         ok(AUDIT_WRITES(node, mark, channel, state) == (channel <= 2 ? 2 : 3), "cycle %d ch %d: writes", cycle,
