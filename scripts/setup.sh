@@ -46,13 +46,18 @@ if [ "$emulate" = 1 ] && ! qemu_ok; then
   fi
 fi
 
+# Another set-up (or the system's own updater) may hold the package lock:
+# wait for it rather than fail. The frontend is set after sudo, which would
+# drop it from the environment.
+apt_get() { $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=1200 "$@"; }
+
 # A mirror in the middle of a sync serves an index of the wrong size: apt
 # then ignores that index and exits 100. Try again a few times, then go on
 # with what was fetched (the install below says whether it was enough).
 apt_update() {
   local try
   for try in 1 2 3; do
-    $SUDO apt-get update -q && return 0
+    apt_get update -q && return 0
     echo "setup: warning: apt-get update failed (try $try of 3); some indexes may be missing" >&2
     [ "$try" -lt 3 ] && sleep 15
   done
@@ -64,13 +69,13 @@ apt_update() {
 # multi-arch refuses. Then the install is tried again preferring the main
 # suite's versions over the security suite's.
 apt_install() {
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "$@" && return 0
+  apt_get install -y -q "$@" && return 0
   echo "setup: the install failed; trying again with the main suite's versions preferred" \
        "over bookworm-security's (an index may have been missing)" >&2
   local pref; pref=$(mktemp)
   printf '%s\n' 'Package: *' 'Pin: release n=bookworm-security' 'Pin-Priority: 100' >"$pref"
   chmod 644 "$pref"
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q -o Dir::Etc::Preferences="$pref" "$@"
+  apt_get install -y -q -o Dir::Etc::Preferences="$pref" "$@"
   local rc=$?
   rm -f "$pref"
   return $rc
