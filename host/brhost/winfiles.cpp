@@ -14,6 +14,46 @@ bool Failed(std::string& error) {
     return false;
 }
 
+// A node file has many spellings: relative, with "..", with the short 8.3
+// names of its folders or its own, in another case. The lock is named from
+// the full long path of the folder and the file's own long name, so every
+// spelling of one file meets the same lock (the file system ignores case).
+std::wstring LockPath(const std::string& nodeFile) {
+    const std::wstring given = Wide(nodeFile);
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+        if (!n) return given + L".lock";
+        if (n < full.size()) {
+            full.resize(n);
+            break;
+        }
+        full.resize(n);
+    }
+    const auto slash = full.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return full + L".lock";
+    std::wstring folder = full.substr(0, slash), name = full.substr(slash + 1);
+    std::wstring longFolder(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetLongPathNameW(folder.c_str(), &longFolder[0], static_cast<DWORD>(longFolder.size()));
+        if (!n) break;  // keep the full spelling
+        if (n < longFolder.size()) {
+            longFolder.resize(n);
+            folder = longFolder;
+            break;
+        }
+        longFolder.resize(n);
+    }
+    WIN32_FIND_DATAW found;
+    const HANDLE find = name.find_first_of(L"*?") == std::wstring::npos ? FindFirstFileW(full.c_str(), &found)
+                                                                          : INVALID_HANDLE_VALUE;
+    if (find != INVALID_HANDLE_VALUE) {
+        name = found.cFileName;
+        FindClose(find);
+    }
+    return folder + L"\\" + name + L".lock";
+}
+
 }  // namespace
 
 WinFiles::~WinFiles() {
@@ -116,14 +156,15 @@ std::string WinFiles::UniqueTag() {
 
 bool NodeLock::Acquire(const std::string& nodeFile, std::string& error) {
     Release();
-    const std::string path = nodeFile + ".lock";
-    m_handle = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    const std::wstring lock = LockPath(nodeFile);
+    const std::string path = Utf8(lock);
+    m_handle = CreateFileW(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (m_handle != INVALID_HANDLE_VALUE) return true;
     const DWORD code = GetLastError();
     // A lock being deleted by a tool that is closing answers "access denied".
     if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
-        (code == ERROR_ACCESS_DENIED && GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES))
+        (code == ERROR_ACCESS_DENIED && GetFileAttributesW(lock.c_str()) != INVALID_FILE_ATTRIBUTES))
         error = nodeFile + " is in use by another network tool. Close that one first, or choose another node file "
                            "with --node.";
     else

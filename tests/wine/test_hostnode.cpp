@@ -9,6 +9,7 @@
 #include "plugin.h"
 #include "simulatednode.h"
 #include "test_hostutil.h"
+#include "wide.h"
 #include "winregistry.h"
 #include "wtest.h"
 
@@ -210,6 +211,20 @@ static void test_node_file() {
         ok(error.find("in use by another network tool") != std::string::npos, "error: %s", error.c_str());
     }
     {
+        // Other spellings of one file (its short name, "..", another case)
+        // meet the same lock.
+        const std::string longName = dir + "\\Sunblind node file.txt";
+        brhost::SimulatedNode first(Defaults());
+        ok(first.Open(longName, error), "open %s: %s", longName.c_str(), error.c_str());
+        wchar_t shortName[MAX_PATH] = {};
+        GetShortPathNameW(brhost::Wide(longName).c_str(), shortName, MAX_PATH);
+        const std::string spellings[] = {brhost::Utf8(shortName), dir + "\\sub\\..\\SUNBLIND NODE FILE.TXT"};
+        for (const std::string& other : spellings) {
+            brhost::SimulatedNode second(Defaults());
+            ok(other != longName && !second.Open(other, error), "opened as %s while in use", other.c_str());
+        }
+    }
+    {
         brhost::SimulatedNode again(Defaults());
         ok(again.Open(path, error), "not free again after the first closed: %s", error.c_str());
     }
@@ -236,6 +251,59 @@ static void test_node_file() {
 
 // The readings move between two of the page's 2-second refreshes, and a
 // written setpoint changes where the blind goes.
+// A save reaches the disk: the temporary is flushed before it is closed
+// and renamed over the node file with write-through. Seen in the system
+// calls themselves, which this program's imports are pointed through.
+namespace durable {
+std::string calls;  // 'W' write, 'F' flush of the written file, 'C' its close, 'M' a write-through rename
+HANDLE written = nullptr;
+decltype(&WriteFile) realWrite;
+decltype(&FlushFileBuffers) realFlush;
+decltype(&CloseHandle) realClose;
+decltype(&MoveFileExW) realMove;
+BOOL WINAPI Write(HANDLE h, LPCVOID data, DWORD size, LPDWORD wrote, LPOVERLAPPED o) {
+    written = h;
+    calls += 'W';
+    return realWrite(h, data, size, wrote, o);
+}
+BOOL WINAPI Flush(HANDLE h) {
+    if (h == written) calls += 'F';
+    return realFlush(h);
+}
+BOOL WINAPI Close(HANDLE h) {
+    if (h == written) calls += 'C', written = nullptr;
+    return realClose(h);
+}
+BOOL WINAPI Move(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    if ((flags & MOVEFILE_WRITE_THROUGH) && (flags & MOVEFILE_REPLACE_EXISTING)) calls += 'M';
+    return realMove(from, to, flags);
+}
+}  // namespace durable
+
+static void test_save_reaches_the_disk() {
+    const std::string path = FreshDir("host-durable") + "\\node.txt";
+    std::string error;
+    brhost::SimulatedNode n(Defaults());
+    ok(n.Open(path, error), "open: %s", error.c_str());
+    using namespace durable;
+    realWrite = reinterpret_cast<decltype(realWrite)>(PatchImport("kernel32.dll", "WriteFile", (void*)Write));
+    realFlush = reinterpret_cast<decltype(realFlush)>(PatchImport("kernel32.dll", "FlushFileBuffers", (void*)Flush));
+    realClose = reinterpret_cast<decltype(realClose)>(PatchImport("kernel32.dll", "CloseHandle", (void*)Close));
+    realMove = reinterpret_cast<decltype(realMove)>(PatchImport("kernel32.dll", "MoveFileExW", (void*)Move));
+    ok(realWrite && realFlush && realClose && realMove, "imports not found");
+    if (realWrite && realFlush && realClose && realMove) {
+        unsigned char buffer[32] = {0x01, 0x2C};
+        n.node.WriteItem(30, buffer, 2);
+        ok(calls.size() > 3 && calls.find_first_not_of('W') == calls.size() - 3 &&
+               calls.compare(calls.size() - 3, 3, "FCM") == 0,
+           "system calls of a save: %s", calls.c_str());
+    }
+    PatchImport("kernel32.dll", "WriteFile", (void*)realWrite);
+    PatchImport("kernel32.dll", "FlushFileBuffers", (void*)realFlush);
+    PatchImport("kernel32.dll", "CloseHandle", (void*)realClose);
+    PatchImport("kernel32.dll", "MoveFileExW", (void*)realMove);
+}
+
 static void test_live_node() {
     brhost::SimulatedNode n(Defaults());
     DWORD now = 1000;
@@ -338,5 +406,5 @@ static void test_chart_draws() {
 }
 
 WTEST_MAIN(WTEST(test_discovery_on_registry), WTEST(test_plugin_load), WTEST(test_options_on_node),
-           WTEST(test_node_file), WTEST(test_live_node), WTEST(test_callback_failures_stay_in_the_node),
+           WTEST(test_node_file), WTEST(test_save_reaches_the_disk), WTEST(test_live_node), WTEST(test_callback_failures_stay_in_the_node),
            WTEST(test_chart_draws))
