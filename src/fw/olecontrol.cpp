@@ -109,7 +109,7 @@ HRESULT COleControl::ExternalQueryInterface(REFIID iid, void** ppv) {
 // ---------------------------------------------------------------------------
 // IOleControl
 
-STDMETHODIMP COleControl::XOleControl::GetControlInfo(CONTROLINFO* pCI) {
+STDMETHODIMP COleControl::XOleControl::GetControlInfo(CONTROLINFO* pCI) try {
     if (!pCI) return E_POINTER;
     pCI->cb = sizeof *pCI;
     pCI->hAccel = nullptr;
@@ -117,11 +117,12 @@ STDMETHODIMP COleControl::XOleControl::GetControlInfo(CONTROLINFO* pCI) {
     pCI->dwFlags = 0;
     return S_OK;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleControl::OnMnemonic(MSG*) { return S_OK; }
 STDMETHODIMP COleControl::XOleControl::OnAmbientPropertyChange(DISPID) { return S_OK; }
 
-STDMETHODIMP COleControl::XOleControl::FreezeEvents(BOOL bFreeze) {
+STDMETHODIMP COleControl::XOleControl::FreezeEvents(BOOL bFreeze) try {
     METHOD_PROLOGUE;
     if (bFreeze)
         ++pThis->m_nFreezeEvents;
@@ -129,3 +130,4 @@ STDMETHODIMP COleControl::XOleControl::FreezeEvents(BOOL bFreeze) {
         --pThis->m_nFreezeEvents;
     return S_OK;
 }
+AFX_CATCH_RETURN

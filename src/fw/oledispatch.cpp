@@ -126,23 +126,25 @@ HRESULT COleControl::Invoke(DISPID dispid, WORD wFlags, DISPPARAMS* pDispParams,
 // ---------------------------------------------------------------------------
 // IDispatch
 
-STDMETHODIMP COleControl::XDispatch::GetTypeInfoCount(UINT* pctinfo) {
+STDMETHODIMP COleControl::XDispatch::GetTypeInfoCount(UINT* pctinfo) try {
     METHOD_PROLOGUE;
     if (!pctinfo) return E_POINTER;
     *pctinfo = pThis->GetTypeInfoCount();
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XDispatch::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) {
+STDMETHODIMP COleControl::XDispatch::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) try {
     METHOD_PROLOGUE;
     if (!ppTInfo) return E_POINTER;
     *ppTInfo = nullptr;
     if (iTInfo != 0 || pThis->GetTypeInfoCount() == 0 || !pThis->m_piidPrimary) return DISP_E_BADINDEX;
     return pThis->GetTypeInfoOfGuid(lcid, *pThis->m_piidPrimary, ppTInfo);
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XDispatch::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID,
-                                                   DISPID* rgDispId) {
+                                                   DISPID* rgDispId) try {
     METHOD_PROLOGUE;
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (!rgszNames || !rgDispId) return E_POINTER;
@@ -164,19 +166,21 @@ STDMETHODIMP COleControl::XDispatch::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNa
     }
     return hr;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XDispatch::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags,
                                             DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO*,
-                                            UINT* puArgErr) {
+                                            UINT* puArgErr) try {
     METHOD_PROLOGUE;
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     return pThis->Invoke(dispIdMember, wFlags, pDispParams, pVarResult, puArgErr);
 }
+AFX_CATCH_RETURN
 
 // ---------------------------------------------------------------------------
 // IProvideClassInfo2
 
-STDMETHODIMP COleControl::XProvideClassInfo::GetClassInfo(ITypeInfo** ppTI) {
+STDMETHODIMP COleControl::XProvideClassInfo::GetClassInfo(ITypeInfo** ppTI) try {
     METHOD_PROLOGUE;
     if (!ppTI) return E_POINTER;
     *ppTI = nullptr;
@@ -185,8 +189,9 @@ STDMETHODIMP COleControl::XProvideClassInfo::GetClassInfo(ITypeInfo** ppTI) {
     if (FAILED(hr)) return hr;
     return pThis->GetTypeInfoOfGuid(GetUserDefaultLCID(), clsid, ppTI);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XProvideClassInfo::GetGUID(DWORD dwGuidKind, GUID* pGUID) {
+STDMETHODIMP COleControl::XProvideClassInfo::GetGUID(DWORD dwGuidKind, GUID* pGUID) try {
     METHOD_PROLOGUE;
     if (!pGUID) return E_POINTER;
     if (dwGuidKind != GUIDKIND_DEFAULT_SOURCE_DISP_IID || !pThis->m_piidEvents) {
@@ -196,4 +201,5 @@ STDMETHODIMP COleControl::XProvideClassInfo::GetGUID(DWORD dwGuidKind, GUID* pGU
     *pGUID = *pThis->m_piidEvents;
     return S_OK;
 }
+AFX_CATCH_RETURN
 

@@ -6,19 +6,18 @@ using namespace olecontrol_detail;
 // ---------------------------------------------------------------------------
 // Connection points: the event source
 
-STDMETHODIMP COleControl::XConnPtContainer::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
+STDMETHODIMP COleControl::XConnPtContainer::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) try {
     METHOD_PROLOGUE;
     if (!ppEnum) return E_POINTER;
     *ppEnum = nullptr;
-    return AfxCallNoThrow([&] {
-        auto points = std::make_shared<CEnumConnPts::List>();
-        if (pThis->m_piidEvents) points->push_back(com_share<IConnectionPoint>(&pThis->m_xEventConnPt));
-        *ppEnum = new (std::nothrow) CEnumConnPts(IID_IEnumConnectionPoints, std::move(points));
-        return *ppEnum ? S_OK : E_OUTOFMEMORY;
-    });
+    auto points = std::make_shared<CEnumConnPts::List>();
+    if (pThis->m_piidEvents) points->push_back(com_share<IConnectionPoint>(&pThis->m_xEventConnPt));
+    *ppEnum = new (std::nothrow) CEnumConnPts(IID_IEnumConnectionPoints, std::move(points));
+    return *ppEnum ? S_OK : E_OUTOFMEMORY;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XConnPtContainer::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
+STDMETHODIMP COleControl::XConnPtContainer::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) try {
     METHOD_PROLOGUE;
     if (!ppCP) return E_POINTER;
     *ppCP = nullptr;
@@ -26,31 +25,35 @@ STDMETHODIMP COleControl::XConnPtContainer::FindConnectionPoint(REFIID riid, ICo
     *ppCP = com_share<IConnectionPoint>(&pThis->m_xEventConnPt).detach();
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XEventConnPt::QueryInterface(REFIID iid, void** ppv) {
+STDMETHODIMP COleControl::XEventConnPt::QueryInterface(REFIID iid, void** ppv) try {
     if (!ppv) return E_POINTER;
     if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IConnectionPoint)) return *ppv = nullptr, E_NOINTERFACE;
     *ppv = static_cast<IConnectionPoint*>(this);
     AddRef();
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XEventConnPt::GetConnectionInterface(IID* pIID) {
+STDMETHODIMP COleControl::XEventConnPt::GetConnectionInterface(IID* pIID) try {
     METHOD_PROLOGUE;
     if (!pIID) return E_POINTER;
     if (!pThis->m_piidEvents) return E_UNEXPECTED;
     *pIID = *pThis->m_piidEvents;
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XEventConnPt::GetConnectionPointContainer(IConnectionPointContainer** ppCPC) {
+STDMETHODIMP COleControl::XEventConnPt::GetConnectionPointContainer(IConnectionPointContainer** ppCPC) try {
     METHOD_PROLOGUE;
     if (!ppCPC) return E_POINTER;
     *ppCPC = com_share<IConnectionPointContainer>(&pThis->m_xConnPtContainer).detach();
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XEventConnPt::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
+STDMETHODIMP COleControl::XEventConnPt::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) try {
     METHOD_PROLOGUE;
     if (!pdwCookie) return E_POINTER;
     *pdwCookie = 0;
@@ -62,16 +65,15 @@ STDMETHODIMP COleControl::XEventConnPt::Advise(IUnknown* pUnkSink, DWORD* pdwCoo
         return CONNECT_E_CANNOTCONNECT;
     // The map allocates; when it cannot, the sink's reference goes with
     // `sink` and the cookie is not used.
-    return AfxCallNoThrow([&] {
-        const DWORD cookie = pThis->m_dwNextCookie;
-        pThis->m_eventSinks[cookie] = std::move(sink);
-        ++pThis->m_dwNextCookie;
-        *pdwCookie = cookie;
-        return S_OK;
-    });
+    const DWORD cookie = pThis->m_dwNextCookie;
+    pThis->m_eventSinks[cookie] = std::move(sink);
+    ++pThis->m_dwNextCookie;
+    *pdwCookie = cookie;
+    return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XEventConnPt::Unadvise(DWORD dwCookie) {
+STDMETHODIMP COleControl::XEventConnPt::Unadvise(DWORD dwCookie) try {
     METHOD_PROLOGUE;
     auto it = pThis->m_eventSinks.find(dwCookie);
     if (it == pThis->m_eventSinks.end()) return CONNECT_E_NOCONNECTION;
@@ -79,9 +81,11 @@ STDMETHODIMP COleControl::XEventConnPt::Unadvise(DWORD dwCookie) {
     pThis->m_eventSinks.erase(it);  // released after the entry is gone
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XEventConnPt::EnumConnections(IEnumConnections** ppEnum) {
+STDMETHODIMP COleControl::XEventConnPt::EnumConnections(IEnumConnections** ppEnum) try {
     if (ppEnum) *ppEnum = nullptr;
     return E_NOTIMPL;
 }
+AFX_CATCH_RETURN
 

@@ -66,7 +66,7 @@ COleObjectFactory* COleObjectFactory::Find(REFCLSID clsid) {
     return nullptr;
 }
 
-HRESULT STDMETHODCALLTYPE COleObjectFactory::QueryInterface(REFIID iid, void** ppv) {
+HRESULT STDMETHODCALLTYPE COleObjectFactory::QueryInterface(REFIID iid, void** ppv) try {
     if (!ppv) return E_POINTER;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
         *ppv = static_cast<IClassFactory*>(this);
@@ -76,6 +76,7 @@ HRESULT STDMETHODCALLTYPE COleObjectFactory::QueryInterface(REFIID iid, void** p
     *ppv = nullptr;
     return E_NOINTERFACE;
 }
+AFX_CATCH_RETURN
 
 BOOL COleObjectFactory::AnyReferenced() {
     for (COleObjectFactory* f = FirstFactory(); f; f = f->m_pNextFactory) {
@@ -93,18 +94,12 @@ COleControl* COleObjectFactory::OnCreateObject() {
     return m_pRuntimeClass ? m_pRuntimeClass->CreateObject() : nullptr;
 }
 
-HRESULT STDMETHODCALLTYPE COleObjectFactory::CreateInstance(IUnknown* pUnkOuter, REFIID iid, void** ppv) {
+HRESULT STDMETHODCALLTYPE COleObjectFactory::CreateInstance(IUnknown* pUnkOuter, REFIID iid, void** ppv) try {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-    // Creating the object allocates; a failure is E_OUTOFMEMORY, never an
-    // exception in the caller's frames.
-    COleControl* object = nullptr;
-    const HRESULT created = AfxCallNoThrow([&] {
-        object = OnCreateObject();
-        return object ? S_OK : E_OUTOFMEMORY;
-    });
-    if (FAILED(created)) return created;
+    COleControl* object = OnCreateObject();
+    if (!object) return E_OUTOFMEMORY;
     // The new object holds one reference of its own, which this owner takes
     // over; the query adds the caller's and the owner drops ours on return,
     // which deletes the object when the query failed.
@@ -112,14 +107,16 @@ HRESULT STDMETHODCALLTYPE COleObjectFactory::CreateInstance(IUnknown* pUnkOuter,
     owner.attach(object->GetControllingUnknown());
     return object->ExternalQueryInterface(iid, ppv);
 }
+AFX_CATCH_RETURN
 
-HRESULT STDMETHODCALLTYPE COleObjectFactory::LockServer(BOOL fLock) {
+HRESULT STDMETHODCALLTYPE COleObjectFactory::LockServer(BOOL fLock) try {
     if (fLock)
         InterlockedIncrement(&g_serverLocks);
     else
         DecrementToZero(g_serverLocks);
     return S_OK;
 }
+AFX_CATCH_RETURN
 
 HRESULT AfxDllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_POINTER;

@@ -181,38 +181,43 @@ HRESULT COleControl::SetObjectRects(LPCRECT lprcPosRect, LPCRECT) {
 // ---------------------------------------------------------------------------
 // IOleInPlaceObject, IOleInPlaceActiveObject
 
-STDMETHODIMP COleControl::XOleInPlaceObject::GetWindow(HWND* phwnd) {
+STDMETHODIMP COleControl::XOleInPlaceObject::GetWindow(HWND* phwnd) try {
     METHOD_PROLOGUE;
     if (!phwnd) return E_POINTER;
     *phwnd = pThis->m_hWnd;
     return pThis->m_hWnd ? S_OK : E_FAIL;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleInPlaceObject::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
 
-STDMETHODIMP COleControl::XOleInPlaceObject::InPlaceDeactivate() {
+STDMETHODIMP COleControl::XOleInPlaceObject::InPlaceDeactivate() try {
     METHOD_PROLOGUE;
     KeepAlive alive(pThis);
     return pThis->InPlaceDeactivate();
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleInPlaceObject::UIDeactivate() {
+STDMETHODIMP COleControl::XOleInPlaceObject::UIDeactivate() try {
     METHOD_PROLOGUE;
     KeepAlive alive(pThis);
     return pThis->UIDeactivate();
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleInPlaceObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT lprcClipRect) {
+STDMETHODIMP COleControl::XOleInPlaceObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT lprcClipRect) try {
     METHOD_PROLOGUE;
     return pThis->SetObjectRects(lprcPosRect, lprcClipRect);
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleInPlaceObject::ReactivateAndUndo() { return E_NOTIMPL; }
 
-STDMETHODIMP COleControl::XOleInPlaceActiveObject::GetWindow(HWND* phwnd) {
+STDMETHODIMP COleControl::XOleInPlaceActiveObject::GetWindow(HWND* phwnd) try {
     METHOD_PROLOGUE;
     return pThis->m_xOleInPlaceObject.GetWindow(phwnd);
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleInPlaceActiveObject::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
 STDMETHODIMP COleControl::XOleInPlaceActiveObject::TranslateAccelerator(LPMSG) { return S_FALSE; }
@@ -226,7 +231,7 @@ STDMETHODIMP COleControl::XOleInPlaceActiveObject::EnableModeless(BOOL) { return
 
 STDMETHODIMP COleControl::XViewObject::Draw(DWORD dwDrawAspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw,
                                             LPCRECTL lprcBounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
-                                            ULONG_PTR) {
+                                            ULONG_PTR) try {
     METHOD_PROLOGUE;
     if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     if (!hdcDraw || !lprcBounds) return E_INVALIDARG;
@@ -234,38 +239,44 @@ STDMETHODIMP COleControl::XViewObject::Draw(DWORD dwDrawAspect, LONG, void*, DVT
     pThis->OnDraw(hdcDraw, bounds, bounds);
     return S_OK;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XViewObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC,
-                                                   LOGPALETTE** ppColorSet) {
+                                                   LOGPALETTE** ppColorSet) try {
     if (ppColorSet) *ppColorSet = nullptr;
     return S_FALSE;  // no particular colours
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XViewObject::Freeze(DWORD, LONG, void*, DWORD* pdwFreeze) {
+STDMETHODIMP COleControl::XViewObject::Freeze(DWORD, LONG, void*, DWORD* pdwFreeze) try {
     if (pdwFreeze) *pdwFreeze = 0;
     return E_NOTIMPL;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XViewObject::Unfreeze(DWORD) { return E_NOTIMPL; }
 
-STDMETHODIMP COleControl::XViewObject::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) {
+STDMETHODIMP COleControl::XViewObject::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) try {
     METHOD_PROLOGUE;
     pThis->m_pViewAdviseSink.reset(pAdvSink);
     pThis->m_dwViewAdviseAspects = aspects;
     pThis->m_dwViewAdviseFlags = advf;
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XViewObject::GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink** ppAdvSink) {
+STDMETHODIMP COleControl::XViewObject::GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink** ppAdvSink) try {
     METHOD_PROLOGUE;
     if (pAspects) *pAspects = pThis->m_dwViewAdviseAspects;
     if (pAdvf) *pAdvf = pThis->m_dwViewAdviseFlags;
     if (ppAdvSink) pThis->m_pViewAdviseSink.copy_to(ppAdvSink);
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XViewObject::GetExtent(DWORD dwDrawAspect, LONG, DVTARGETDEVICE*, LPSIZEL lpsizel) {
+STDMETHODIMP COleControl::XViewObject::GetExtent(DWORD dwDrawAspect, LONG, DVTARGETDEVICE*, LPSIZEL lpsizel) try {
     METHOD_PROLOGUE;
     return pThis->m_xOleObject.GetExtent(dwDrawAspect, lpsizel);
 }
+AFX_CATCH_RETURN
 

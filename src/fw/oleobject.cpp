@@ -55,7 +55,7 @@ HRESULT COleControl::GetUserTypeName(LPOLESTR* ppsz) {
 // ---------------------------------------------------------------------------
 // IOleObject
 
-STDMETHODIMP COleControl::XOleObject::SetClientSite(IOleClientSite* pClientSite) {
+STDMETHODIMP COleControl::XOleObject::SetClientSite(IOleClientSite* pClientSite) try {
     METHOD_PROLOGUE;
     // Dropping the site deactivates in place, which calls the container
     // back: it may release its last reference meanwhile.
@@ -63,16 +63,18 @@ STDMETHODIMP COleControl::XOleObject::SetClientSite(IOleClientSite* pClientSite)
     pThis->SetClientSite(pClientSite);
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleObject::GetClientSite(IOleClientSite** ppClientSite) {
+STDMETHODIMP COleControl::XOleObject::GetClientSite(IOleClientSite** ppClientSite) try {
     METHOD_PROLOGUE;
     if (!ppClientSite) return E_POINTER;
     return pThis->m_pClientSite.copy_to(ppClientSite);
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleObject::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
 
-STDMETHODIMP COleControl::XOleObject::Close(DWORD dwSaveOption) {
+STDMETHODIMP COleControl::XOleObject::Close(DWORD dwSaveOption) try {
     METHOD_PROLOGUE;
     KeepAlive alive(pThis);
     if ((dwSaveOption == OLECLOSE_SAVEIFDIRTY || dwSaveOption == OLECLOSE_PROMPTSAVE) && pThis->m_bModified &&
@@ -82,61 +84,65 @@ STDMETHODIMP COleControl::XOleObject::Close(DWORD dwSaveOption) {
     if (pThis->m_pOleAdviseHolder) pThis->m_pOleAdviseHolder->SendOnClose();
     return S_OK;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleObject::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
 
-STDMETHODIMP COleControl::XOleObject::GetMoniker(DWORD dwAssign, DWORD dwWhichMoniker, IMoniker** ppmk) {
+STDMETHODIMP COleControl::XOleObject::GetMoniker(DWORD dwAssign, DWORD dwWhichMoniker, IMoniker** ppmk) try {
     METHOD_PROLOGUE;
     if (!ppmk) return E_POINTER;
     *ppmk = nullptr;
     if (!pThis->m_pClientSite) return E_UNEXPECTED;
     return pThis->m_pClientSite->GetMoniker(dwAssign, dwWhichMoniker, ppmk);
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleObject::InitFromData(IDataObject*, BOOL, DWORD) { return E_NOTIMPL; }
 
-STDMETHODIMP COleControl::XOleObject::GetClipboardData(DWORD, IDataObject** ppDataObject) {
+STDMETHODIMP COleControl::XOleObject::GetClipboardData(DWORD, IDataObject** ppDataObject) try {
     if (ppDataObject) *ppDataObject = nullptr;
     return E_NOTIMPL;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleObject::DoVerb(LONG iVerb, LPMSG lpmsg, IOleClientSite* pActiveSite, LONG,
-                                             HWND hwndParent, LPCRECT lprcPosRect) {
+                                             HWND hwndParent, LPCRECT lprcPosRect) try {
     METHOD_PROLOGUE;
     KeepAlive alive(pThis);
-    // The Properties verb builds and runs the sheet: it allocates.
-    return AfxCallNoThrow([&] { return pThis->DoVerb(iVerb, lpmsg, pActiveSite, hwndParent, lprcPosRect); });
+    return pThis->DoVerb(iVerb, lpmsg, pActiveSite, hwndParent, lprcPosRect);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleObject::EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) {
+STDMETHODIMP COleControl::XOleObject::EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) try {
     if (!ppEnumOleVerb) return E_POINTER;
     static const OLEVERB kVerbs[] = {
         {OLEIVERB_PROPERTIES, const_cast<LPOLESTR>(kPropertiesVerb), MF_STRING | MF_ENABLED,
          OLEVERBATTRIB_ONCONTAINERMENU},
     };
     *ppEnumOleVerb = nullptr;
-    return AfxCallNoThrow([&] {
-        auto verbs = std::make_shared<CEnumVerbs::List>(std::begin(kVerbs), std::end(kVerbs));
-        *ppEnumOleVerb = new (std::nothrow) CEnumVerbs(IID_IEnumOLEVERB, std::move(verbs));
-        return *ppEnumOleVerb ? S_OK : E_OUTOFMEMORY;
-    });
+    auto verbs = std::make_shared<CEnumVerbs::List>(std::begin(kVerbs), std::end(kVerbs));
+    *ppEnumOleVerb = new (std::nothrow) CEnumVerbs(IID_IEnumOLEVERB, std::move(verbs));
+    return *ppEnumOleVerb ? S_OK : E_OUTOFMEMORY;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleObject::Update() { return S_OK; }
 STDMETHODIMP COleControl::XOleObject::IsUpToDate() { return S_OK; }
 
-STDMETHODIMP COleControl::XOleObject::GetUserClassID(CLSID* pClsid) {
+STDMETHODIMP COleControl::XOleObject::GetUserClassID(CLSID* pClsid) try {
     METHOD_PROLOGUE;
     if (!pClsid) return E_POINTER;
     return pThis->GetClassID(pClsid);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleObject::GetUserType(DWORD, LPOLESTR* pszUserType) {
+STDMETHODIMP COleControl::XOleObject::GetUserType(DWORD, LPOLESTR* pszUserType) try {
     METHOD_PROLOGUE;
     return pThis->GetUserTypeName(pszUserType);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleObject::SetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
+STDMETHODIMP COleControl::XOleObject::SetExtent(DWORD dwDrawAspect, SIZEL* psizel) try {
     METHOD_PROLOGUE;
     if (!psizel) return E_INVALIDARG;
     if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
@@ -147,16 +153,18 @@ STDMETHODIMP COleControl::XOleObject::SetExtent(DWORD dwDrawAspect, SIZEL* psize
     }
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleObject::GetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
+STDMETHODIMP COleControl::XOleObject::GetExtent(DWORD dwDrawAspect, SIZEL* psizel) try {
     METHOD_PROLOGUE;
     if (!psizel) return E_INVALIDARG;
     if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     *psizel = pThis->m_extent;
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleObject::Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) {
+STDMETHODIMP COleControl::XOleObject::Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) try {
     METHOD_PROLOGUE;
     if (!pdwConnection) return E_POINTER;
     *pdwConnection = 0;
@@ -166,14 +174,16 @@ STDMETHODIMP COleControl::XOleObject::Advise(IAdviseSink* pAdvSink, DWORD* pdwCo
     }
     return pThis->m_pOleAdviseHolder->Advise(pAdvSink, pdwConnection);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleObject::Unadvise(DWORD dwConnection) {
+STDMETHODIMP COleControl::XOleObject::Unadvise(DWORD dwConnection) try {
     METHOD_PROLOGUE;
     if (!pThis->m_pOleAdviseHolder) return OLE_E_NOCONNECTION;
     return pThis->m_pOleAdviseHolder->Unadvise(dwConnection);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleObject::EnumAdvise(IEnumSTATDATA** ppenumAdvise) {
+STDMETHODIMP COleControl::XOleObject::EnumAdvise(IEnumSTATDATA** ppenumAdvise) try {
     METHOD_PROLOGUE;
     if (!ppenumAdvise) return E_POINTER;
     *ppenumAdvise = nullptr;
@@ -185,13 +195,15 @@ STDMETHODIMP COleControl::XOleObject::EnumAdvise(IEnumSTATDATA** ppenumAdvise) {
     }
     return pThis->m_pOleAdviseHolder->EnumAdvise(ppenumAdvise);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XOleObject::GetMiscStatus(DWORD, DWORD* pdwStatus) {
+STDMETHODIMP COleControl::XOleObject::GetMiscStatus(DWORD, DWORD* pdwStatus) try {
     METHOD_PROLOGUE;
     if (!pdwStatus) return E_POINTER;
     *pdwStatus = pThis->GetMiscStatus();
     return S_OK;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XOleObject::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
 

@@ -64,30 +64,34 @@ HRESULT COleControl::SaveToStream(IStream* pStream) {
 // ---------------------------------------------------------------------------
 // Persistence interfaces
 
-STDMETHODIMP COleControl::XPersistStreamInit::GetClassID(CLSID* pClassID) {
+STDMETHODIMP COleControl::XPersistStreamInit::GetClassID(CLSID* pClassID) try {
     METHOD_PROLOGUE;
     if (!pClassID) return E_POINTER;
     return pThis->GetClassID(pClassID);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStreamInit::IsDirty() {
+STDMETHODIMP COleControl::XPersistStreamInit::IsDirty() try {
     METHOD_PROLOGUE;
     return pThis->m_bModified ? S_OK : S_FALSE;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStreamInit::Load(LPSTREAM pStm) {
+STDMETHODIMP COleControl::XPersistStreamInit::Load(LPSTREAM pStm) try {
     METHOD_PROLOGUE;
     return pThis->LoadFromStream(pStm);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStreamInit::Save(LPSTREAM pStm, BOOL fClearDirty) {
+STDMETHODIMP COleControl::XPersistStreamInit::Save(LPSTREAM pStm, BOOL fClearDirty) try {
     METHOD_PROLOGUE;
     const HRESULT hr = pThis->SaveToStream(pStm);
     if (SUCCEEDED(hr) && fClearDirty) pThis->m_bModified = FALSE;
     return hr;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStreamInit::GetSizeMax(ULARGE_INTEGER* pCbSize) {
+STDMETHODIMP COleControl::XPersistStreamInit::GetSizeMax(ULARGE_INTEGER* pCbSize) try {
     METHOD_PROLOGUE;
     if (!pCbSize) return E_POINTER;
     CCountPropExchange px;
@@ -96,25 +100,29 @@ STDMETHODIMP COleControl::XPersistStreamInit::GetSizeMax(ULARGE_INTEGER* pCbSize
     pCbSize->QuadPart = PX_StreamSize(px.m_count);
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStreamInit::InitNew() {
+STDMETHODIMP COleControl::XPersistStreamInit::InitNew() try {
     METHOD_PROLOGUE;
     pThis->OnResetState();
     pThis->m_bModified = FALSE;
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistPropertyBag::GetClassID(CLSID* pClassID) {
+STDMETHODIMP COleControl::XPersistPropertyBag::GetClassID(CLSID* pClassID) try {
     METHOD_PROLOGUE;
     return pThis->m_xPersistStreamInit.GetClassID(pClassID);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistPropertyBag::InitNew() {
+STDMETHODIMP COleControl::XPersistPropertyBag::InitNew() try {
     METHOD_PROLOGUE;
     return pThis->m_xPersistStreamInit.InitNew();
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistPropertyBag::Load(IPropertyBag* pPropBag, IErrorLog* pErrorLog) {
+STDMETHODIMP COleControl::XPersistPropertyBag::Load(IPropertyBag* pPropBag, IErrorLog* pErrorLog) try {
     METHOD_PROLOGUE;
     if (!pPropBag) return E_POINTER;
     CPropBagPropExchange px(pPropBag, pErrorLog, TRUE);
@@ -126,8 +134,9 @@ STDMETHODIMP COleControl::XPersistPropertyBag::Load(IPropertyBag* pPropBag, IErr
     pThis->m_bModified = FALSE;
     return S_OK;
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistPropertyBag::Save(IPropertyBag* pPropBag, BOOL fClearDirty, BOOL) {
+STDMETHODIMP COleControl::XPersistPropertyBag::Save(IPropertyBag* pPropBag, BOOL fClearDirty, BOOL) try {
     METHOD_PROLOGUE;
     if (!pPropBag) return E_POINTER;
     CPropBagPropExchange px(pPropBag, nullptr, FALSE);
@@ -136,28 +145,32 @@ STDMETHODIMP COleControl::XPersistPropertyBag::Save(IPropertyBag* pPropBag, BOOL
     if (fClearDirty) pThis->m_bModified = FALSE;
     return S_OK;
 }
+AFX_CATCH_RETURN
 
 namespace {
 const wchar_t kContents[] = L"Contents";
 }
 
-STDMETHODIMP COleControl::XPersistStorage::GetClassID(CLSID* pClassID) {
+STDMETHODIMP COleControl::XPersistStorage::GetClassID(CLSID* pClassID) try {
     METHOD_PROLOGUE;
     return pThis->m_xPersistStreamInit.GetClassID(pClassID);
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStorage::IsDirty() {
+STDMETHODIMP COleControl::XPersistStorage::IsDirty() try {
     METHOD_PROLOGUE;
     return pThis->m_xPersistStreamInit.IsDirty();
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStorage::InitNew(IStorage* pStg) {
+STDMETHODIMP COleControl::XPersistStorage::InitNew(IStorage* pStg) try {
     METHOD_PROLOGUE;
     if (!pStg) return E_POINTER;
     return pThis->m_xPersistStreamInit.InitNew();
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStorage::Load(IStorage* pStg) {
+STDMETHODIMP COleControl::XPersistStorage::Load(IStorage* pStg) try {
     METHOD_PROLOGUE;
     if (!pStg) return E_POINTER;
     com_ptr<IStream> stream;
@@ -165,8 +178,9 @@ STDMETHODIMP COleControl::XPersistStorage::Load(IStorage* pStg) {
     if (FAILED(hr)) return hr;
     return pThis->LoadFromStream(stream.get());
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStorage::Save(IStorage* pStgSave, BOOL) {
+STDMETHODIMP COleControl::XPersistStorage::Save(IStorage* pStgSave, BOOL) try {
     METHOD_PROLOGUE;
     if (!pStgSave) return E_POINTER;
     com_ptr<IStream> stream;
@@ -175,11 +189,13 @@ STDMETHODIMP COleControl::XPersistStorage::Save(IStorage* pStgSave, BOOL) {
     if (FAILED(hr)) return hr;
     return pThis->SaveToStream(stream.get());
 }
+AFX_CATCH_RETURN
 
-STDMETHODIMP COleControl::XPersistStorage::SaveCompleted(IStorage*) {
+STDMETHODIMP COleControl::XPersistStorage::SaveCompleted(IStorage*) try {
     METHOD_PROLOGUE;
     pThis->m_bModified = FALSE;
     return S_OK;
 }
+AFX_CATCH_RETURN
 
 STDMETHODIMP COleControl::XPersistStorage::HandsOffStorage() { return S_OK; }
