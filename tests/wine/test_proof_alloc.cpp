@@ -206,7 +206,20 @@ struct Run {
     bool fired = false;
     long counted = 0;
     bool leftOver = false;  // objects, references or windows left afterwards
+    std::vector<simnode::Call> writes;  // what the node was given, in order
 };
+
+// True when every write of `run` is one of `clean`'s, in the same order and
+// with the same bytes: a failure may leave a write out, never change one.
+bool WritesWithin(const std::vector<simnode::Call>& run, const std::vector<simnode::Call>& clean) {
+    std::size_t next = 0;
+    for (const simnode::Call& w : run) {
+        while (next < clean.size() && (clean[next].index != w.index || clean[next].bytes != w.bytes)) ++next;
+        if (next == clean.size()) return false;
+        ++next;
+    }
+    return true;
+}
 
 Run RunOnce(Scenario scenario, long n) {
     Host host;
@@ -224,6 +237,8 @@ Run RunOnce(Scenario scenario, long n) {
     run.fired = g_fired;
     run.counted = g_counted;
     g_countdown = 0;
+    for (const simnode::Call& call : host.node.log)
+        if (call.op == simnode::Call::Write) run.writes.push_back(call);
     wtest::pump(10);
     run.leftOver = !AfxOleCanExitApp() || host.site.siteRefs() != 0 || host.site.readerRefs() != 0 ||
                    host.site.writerRefs() != 0 || VisibleWindows() != 0;
@@ -252,8 +267,9 @@ static void test_allocation_failures() {
         const Run clean = RunOnce(row.scenario, 0);
         ok(clean.hr == S_OK && !clean.escaped, "%s: clean run 0x%08lx", row.name, clean.hr);
         ok(clean.counted > 0, "%s: no allocation counted", row.name);
+        ok(row.scenario != PropertiesAndAbout || !clean.writes.empty(), "%s: nothing written", row.name);
         const long step = clean.counted <= row.spreadTo ? 1 : (clean.counted + row.spreadTo - 1) / row.spreadTo;
-        int escaped = 0, wrongResult = 0, leftOver = 0, fired = 0;
+        int escaped = 0, wrongResult = 0, leftOver = 0, fired = 0, wrongWrites = 0;
         for (long n = 1; n <= clean.counted; n += step) {
             if (getenv("ALLOC_TRACE"))
                 std::printf("%s: run %ld of %ld at %lu ms\n", row.name, n, clean.counted, GetTickCount()), std::fflush(stdout);
@@ -262,6 +278,12 @@ static void test_allocation_failures() {
             // A failed allocation is either absorbed (a page shows less) or
             // reported as E_OUTOFMEMORY.
             const bool wrong = run.fired ? run.hr != S_OK && run.hr != E_OUTOFMEMORY : run.hr != S_OK;
+            // Whatever the result, the node got nothing the clean run did not
+            // give it; a run the failure missed gave it exactly the same.
+            const bool badWrites = run.fired ? !WritesWithin(run.writes, clean.writes)
+                                             : !WritesWithin(run.writes, clean.writes) ||
+                                                   run.writes.size() != clean.writes.size();
+            wrongWrites += badWrites;
             if ((run.escaped || wrong || run.leftOver) && escaped + wrongResult + leftOver < 5)
                 std::printf("%s: allocation %ld: hr 0x%08lx, escaped %d, left over %d\n", row.name, n,
                             static_cast<unsigned long>(run.hr), run.escaped, run.leftOver);
@@ -273,6 +295,7 @@ static void test_allocation_failures() {
         ok(escaped == 0, "%s: %d exceptions escaped", row.name, escaped);
         ok(wrongResult == 0, "%s: %d runs with a wrong result", row.name, wrongResult);
         ok(leftOver == 0, "%s: %d runs left objects, references or windows", row.name, leftOver);
+        ok(wrongWrites == 0, "%s: %d runs wrote what the clean run did not", row.name, wrongWrites);
         std::printf("%s: %ld allocations, failure injected at %d of them (every %ld.)\n", row.name, clean.counted,
                     fired, step);
     }
