@@ -71,7 +71,10 @@ void WithFpu(const HostFpu& host, const char* name, Fn fn) {
 #if defined(__i386__)
     ok((before & 0x300) == pc, "%s: precision not set, control word 0x%04x", name, before);
 #else
-    (void)pc;  // x64 runtimes ignore the precision control: SSE computes in double
+    // 64-bit code computes in SSE, where the x87 precision does not apply:
+    // that part of the row cannot be judged here (rounding and flags can).
+    (void)pc;
+    wtest::skip(name, "x87 precision control does not apply to 64-bit code");
 #endif
     const unsigned csrBefore = (Mxcsr() & ~0x3Fu) | host.sseFlags;  // rounding as _controlfp left it
     SetMxcsr(csrBefore);
