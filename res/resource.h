@@ -17,6 +17,13 @@
 
 // Node information page.
 #define IDC_NODENAME 209
+#define IDC_SAVESETTINGS 300
+#define IDC_LOADSETTINGS 301
+#define IDC_COPYFROM 302
+#define IDC_COPYTO1 303  // the three channels other than the one copied from
+#define IDC_COPYTO2 304
+#define IDC_COPYTO3 305
+#define IDC_COPY 306
 
 // Sunblind pages, one set per channel: IDC_SB<channel>_<field>. The dialog
 // (res/sunblind_dialog.rc) and the pages' control table name them through

@@ -1,31 +1,91 @@
 #include "nodeinfopage.h"
 
-#include <string>
-
+#include "fw/filedialog.h"
+#include "fw/files.h"
+#include "node_transfer.h"
 #include "res/resource.h"
-#include "pages/nodeaccess.h"
+
+using namespace sunblind;
 
 namespace {
+
 constexpr long kNodeNameLength = 50;
+const char kSaveCaption[] = "Save settings";
+const char kLoadCaption[] = "Load settings";
+const char kCopyCaption[] = "Copy settings";
+const wchar_t kFilter[] = L"Settings files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+
+// The page's node calls, for the transfers.
+class PageNode final : public ItemAccess {
+public:
+    PageNode(INodeReader* reader, INodeWriter* writer) : m_reader(reader), m_writer(writer) {}
+    bool Read(long index, BYTE_T* buffer, long length) override {
+        return m_reader && m_reader->ReadItem(index, buffer, length) == 0;
+    }
+    bool Write(long index, BYTE_T* buffer, long length) override {
+        return m_writer && m_writer->WriteItem(index, buffer, length) == 0;
+    }
+
+private:
+    INodeReader* m_reader;
+    INodeWriter* m_writer;
+};
+
+// A node's name comes as bytes: UTF-8 when they are, else the ANSI code page.
+std::wstring NameToWide(const std::string& bytes) {
+    if (bytes.empty()) return std::wstring();
+    const int n = static_cast<int>(bytes.size());
+    const bool utf8 = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), n, nullptr, 0) > 0;
+    const UINT page = utf8 ? CP_UTF8 : CP_ACP;
+    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(page, 0, bytes.data(), n, nullptr, 0)), L'\0');
+    if (!wide.empty()) MultiByteToWideChar(page, 0, bytes.data(), n, &wide[0], static_cast<int>(wide.size()));
+    return wide;
 }
+
+// "<node name> settings.txt", with what a file name cannot hold replaced.
+std::wstring DefaultFileName(const std::wstring& nodeName) {
+    std::wstring name;
+    for (wchar_t c : nodeName) name += (c < 32 || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos) ? L'_' : c;
+    while (!name.empty() && (name.back() == L' ' || name.back() == L'.')) name.pop_back();
+    while (!name.empty() && name.front() == L' ') name.erase(0, 1);
+    return (name.empty() ? std::wstring(L"Sunblind") : name) + L" settings.txt";
+}
+
+std::string LocalTimeText() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char text[32];
+    wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+std::string Quoted(const std::wstring& path) { return "\"" + AfxUtf8FromWide(path) + "\""; }
+
+}  // namespace
 
 CBriselPropPage::CBriselPropPage() : CPropertyPage(IDD_NODEINFO, IDD_NODEINFO) {}
 
 void CBriselPropPage::DoDataExchange(CDataExchange* pDX) {
     CPropertyPage::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_NODENAME, m_editNodeName);
+    DDX_Control(pDX, IDC_COPYFROM, m_comboCopyFrom);
+    DDX_Control(pDX, IDC_COPYTO1, m_btnCopyTo[0]);
+    DDX_Control(pDX, IDC_COPYTO2, m_btnCopyTo[1]);
+    DDX_Control(pDX, IDC_COPYTO3, m_btnCopyTo[2]);
 }
 
 BOOL CBriselPropPage::OnInitDialog() {
     CPropertyPage::OnInitDialog();
+    for (int c = 1; c <= 4; ++c) m_comboCopyFrom.AddString(("Sunblind " + std::to_string(c)).c_str());
+    m_comboCopyFrom.SetCurSel(0);
+    LabelCopyTargets();
     return FALSE;  // no initial focus on the page
 }
 
 void CBriselPropPage::OnShowWindow(BOOL bShow, UINT nStatus) {
     CPropertyPage::OnShowWindow(bShow, nStatus);
     if (!bShow) return;
-    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
-    INodeReader* reader = source ? source->NodeReader() : nullptr;
+    INodeReader* reader = Reader();
     if (!reader) return;
 
     // One byte more than the host may fill, so the text always ends.
@@ -36,4 +96,157 @@ void CBriselPropPage::OnShowWindow(BOOL bShow, UINT nStatus) {
     std::string name;
     for (long i = 0; i < kNodeNameLength; ++i) name += buffer[i];
     m_editNodeName.SetWindowText(name.c_str());
+}
+
+BOOL CBriselPropPage::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const int id = LOWORD(wParam);
+    if (HIWORD(wParam) == BN_CLICKED) {
+        if (id == IDC_SAVESETTINGS) return OnSaveSettings(), TRUE;
+        if (id == IDC_LOADSETTINGS) return OnLoadSettings(), TRUE;
+        if (id == IDC_COPY) return OnCopy(), TRUE;
+    }
+    if (id == IDC_COPYFROM && HIWORD(wParam) == CBN_SELCHANGE) return LabelCopyTargets(), TRUE;
+    return CPropertyPage::OnCommand(wParam, lParam);
+}
+
+INodeReader* CBriselPropPage::Reader() const {
+    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
+    return source ? source->NodeReader() : nullptr;
+}
+
+INodeWriter* CBriselPropPage::Writer() const {
+    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
+    return source ? source->NodeWriter() : nullptr;
+}
+
+std::string CBriselPropPage::NodeName() const {
+    char buffer[kNodeNameLength + 1] = {};
+    INodeReader* reader = Reader();
+    if (!reader || reader->GetNodeName(buffer, kNodeNameLength) != 0) return std::string();
+    return std::string(buffer);  // up to the first zero
+}
+
+void CBriselPropPage::LabelCopyTargets() {
+    const int from = m_comboCopyFrom.GetCurSel() + 1;
+    for (int i = 0, c = 1; i < 3; ++c) {
+        if (c == from) continue;
+        m_btnCopyTo[i++].SetWindowText(("Sunblind " + std::to_string(c)).c_str());
+    }
+}
+
+int CBriselPropPage::Message(const std::string& caption, const std::string& text, UINT type) const {
+    const CWnd* sheet = GetParent();
+    return MessageBoxW(sheet ? sheet->GetSafeHwnd() : m_hWnd, AfxWideFromUtf8(text).c_str(),
+                       AfxWideFromUtf8(caption).c_str(), type);
+}
+
+void CBriselPropPage::OnSaveSettings() {
+    const std::string name = NodeName();
+    CFileDialog dialog(FALSE, L"txt", DefaultFileName(NameToWide(name)), OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
+                       kFilter, GetParent());
+    dialog.m_ofn.lpstrTitle = L"Save settings";
+    if (dialog.DoModal() != IDOK) return;
+    const std::wstring path = dialog.GetPathName();
+
+    PageNode node(Reader(), Writer());
+    std::string error;
+    const std::optional<NodeChannels> channels = ReadChannels(node, error);
+    if (!channels) {
+        Message(kSaveCaption, "The settings could not be read from the node. " + error + "\n\nNothing was saved.",
+                MB_OK | MB_ICONWARNING);
+        return;
+    }
+    SettingsFile file;
+    file.nodeName = AfxUtf8FromWide(NameToWide(name));
+    file.saved = LocalTimeText();
+    file.channels = *channels;
+    if (!AfxWriteFileDurably(path, FormatSettingsFile(file), error)) {
+        Message(kSaveCaption, Quoted(path) + " could not be written: " + error + ".\n\nNothing was saved.",
+                MB_OK | MB_ICONWARNING);
+        return;
+    }
+    Message(kSaveCaption, "The settings of the four channels were saved to " + Quoted(path) + ".",
+            MB_OK | MB_ICONINFORMATION);
+}
+
+void CBriselPropPage::OnLoadSettings() {
+    CFileDialog dialog(TRUE, L"txt", std::wstring(), OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST, kFilter, GetParent());
+    dialog.m_ofn.lpstrTitle = L"Load settings";
+    if (dialog.DoModal() != IDOK) return;
+    const std::wstring path = dialog.GetPathName();
+    const std::string refused = Quoted(path) + " cannot be loaded: ";
+    const std::string untouched = "\n\nThe node was not changed.";
+
+    std::string bytes, error;
+    if (!AfxReadSmallFile(path, kMaxSettingsFileBytes, bytes, error)) {
+        Message(kLoadCaption, refused + error + "." + untouched, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    const ParsedSettingsFile parsed = ParseSettingsFile(bytes);
+    if (!parsed.file) {
+        Message(kLoadCaption, refused + "\n\n" + SettingsErrorText(parsed.error) + untouched, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    PageNode node(Reader(), Writer());
+    const std::optional<NodeChannels> current = ReadChannels(node, error);
+    if (!current) {
+        Message(kLoadCaption, "The node's settings could not be read. " + error + untouched, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    const std::string from = parsed.file->nodeName.empty() ? std::string() : " (saved from \"" + parsed.file->nodeName + "\")";
+    ConfirmAndWrite(node, *current, parsed.file->channels, kLoadCaption,
+                    "Load " + Quoted(path) + from + " into the node? These settings change:");
+}
+
+void CBriselPropPage::OnCopy() {
+    const int from = m_comboCopyFrom.GetCurSel() + 1;
+    std::vector<int> targets;
+    for (int i = 0, c = 1; c <= 4; ++c) {
+        if (c == from) continue;
+        if (m_btnCopyTo[i++].GetCheck() == BST_CHECKED) targets.push_back(c);
+    }
+    if (from < 1 || targets.empty()) {
+        Message(kCopyCaption, "Check the channels to copy the settings to.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    PageNode node(Reader(), Writer());
+    std::string error;
+    const std::optional<NodeChannels> current = ReadChannels(node, error);
+    if (!current) {
+        Message(kCopyCaption, "The node's settings could not be read. " + error + "\n\nThe node was not changed.",
+                MB_OK | MB_ICONWARNING);
+        return;
+    }
+    NodeChannels wanted;
+    for (int c : targets) wanted[c - 1] = (*current)[from - 1];
+    ConfirmAndWrite(node, *current, wanted, kCopyCaption,
+                    "Copy the settings of Sunblind " + std::to_string(from) + " to " + ChannelNames(targets) +
+                        "? These settings change:");
+}
+
+// Shows what would change, writes it when the user agrees and reports what
+// the node took.
+void CBriselPropPage::ConfirmAndWrite(ItemAccess& node, const NodeChannels& current, const NodeChannels& wanted,
+                                      const std::string& caption, const std::string& question) {
+    NodeChannels changing;
+    const std::string changes = DescribeChanges(current, wanted, changing);
+    if (changes.empty()) {
+        Message(caption, "The node already holds these settings. Nothing was written.",
+                        MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (Message(caption, question + "\n\n" + changes + "\nPress OK to write them to the node.",
+                        MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK)
+        return;
+    const TransferResult result = WriteChannels(node, changing);
+    if (result.error.empty() && result.notTaken.empty()) {
+        Message(caption, "The settings were written and read back: the node holds them.",
+                        MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    std::string text = result.error;
+    if (!result.notTaken.empty())
+        text += (text.empty() ? "" : "\n\n") + std::string("Read back, these channels do not hold what was written: ") +
+                ChannelNames(result.notTaken) + ".";
+    Message(caption, text, MB_OK | MB_ICONWARNING);
 }

@@ -1,9 +1,16 @@
 // CBriselPropPage: the "Node infomation" tab. Shows the node's name, read
-// anew each time the page becomes visible.
+// anew each time the page becomes visible, and carries the commissioning
+// commands: saving the four channels' settings to a file, loading a file
+// into the node, copying one channel's settings to others. Those touch the
+// node only when their button is pressed.
 #pragma once
+
+#include <string>
 
 #include "fw/ctrls.h"
 #include "fw/propsheet.h"
+#include "pages/nodeaccess.h"
+#include "node_transfer.h"
 
 class CBriselPropPage : public CPropertyPage {
 public:
@@ -14,7 +21,28 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     void OnShowWindow(BOOL bShow, UINT nStatus) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+    void OnSaveSettings();
+    void OnLoadSettings();
+    void OnCopy();
 
 private:
+    INodeReader* Reader() const;
+    INodeWriter* Writer() const;
+    // The node's name as the host gives it (up to 50 bytes); empty when the
+    // host does not answer.
+    std::string NodeName() const;
+    // The "To" boxes name the three channels other than the one chosen.
+    void LabelCopyTargets();
+    int Message(const std::string& caption, const std::string& text, UINT type) const;
+    // Shows what would change, writes it when the user agrees and reports
+    // what the node took: the end of Load and of Copy.
+    void ConfirmAndWrite(sunblind::ItemAccess& node, const sunblind::NodeChannels& current,
+                         const sunblind::NodeChannels& wanted, const std::string& caption,
+                         const std::string& question);
+
     CEdit m_editNodeName;
+    CComboBox m_comboCopyFrom;
+    CButton m_btnCopyTo[3];
 };

@@ -1,5 +1,9 @@
 #include "sheetdriver.h"
 
+#include <dlgs.h>
+
+#include "test_hostutil.h"
+
 #include "wtest.h"
 
 namespace driver {
@@ -8,15 +12,36 @@ namespace {
 
 BoxWatch* g_watch = nullptr;
 
+// Message texts as UTF-8, whatever the ANSI code page can show.
+std::string Utf8Text(HWND hwnd) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, &text[0], static_cast<int>(text.size()))));
+    return hosttest::U(text);
+}
+
 BOOL CALLBACK FindBox(HWND hwnd, LPARAM) {
     char cls[32] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
     if (std::string(cls) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
+    if (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) return TRUE;
+    // The Open and Save As dialogs: the file name box is cmb13 (its edit
+    // edt1 in older layouts).
+    if (GetDlgItem(hwnd, cmb13) || GetDlgItem(hwnd, edt1)) {
+        if (!g_watch || g_watch->file.empty() || GetPropA(hwnd, "driver.answered")) return TRUE;
+        SetPropA(hwnd, "driver.answered", reinterpret_cast<HANDLE>(1));
+        SetDlgItemTextW(hwnd, GetDlgItem(hwnd, cmb13) ? cmb13 : edt1, g_watch->file.c_str());
+        ++g_watch->fileDialogs;
+        PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+        return TRUE;
+    }
     // A message box has a static with id 0xFFFF for its text; pages do not.
     HWND text = GetDlgItem(hwnd, 0xFFFF);
-    if (!text || (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)) return TRUE;
-    if (g_watch) g_watch->boxes.push_back({WindowText(hwnd), WindowText(text)});
-    PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+    if (!text) return TRUE;
+    if (g_watch) g_watch->boxes.push_back({Utf8Text(hwnd), Utf8Text(text)});
+    const int answer = GetDlgItem(hwnd, IDYES)                        ? IDYES
+                       : GetDlgItem(hwnd, IDCANCEL) && g_watch        ? g_watch->answer
+                                                                      : IDOK;
+    PostMessageA(hwnd, WM_COMMAND, answer, 0);
     return TRUE;
 }
 
@@ -27,7 +52,7 @@ void CALLBACK WatchTick(HWND, UINT, UINT_PTR, DWORD) {
 }  // namespace
 
 std::string WindowText(HWND hwnd) {
-    char text[1024] = {};
+    char text[8192] = {};
     GetWindowTextA(hwnd, text, sizeof text);
     return text;
 }

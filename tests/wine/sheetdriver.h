@@ -16,17 +16,24 @@
 
 namespace driver {
 
-// Message boxes seen and dismissed while a Watch is alive: caption, text.
+// Message boxes seen and dismissed while a Watch is alive: caption, text
+// (UTF-8).
 struct Box {
     std::string caption;
     std::string text;
 };
 
+// Answers what the sheet shows: message boxes (OK, or `answer` where there
+// is a Cancel button; Yes where there is one), and the Open and Save As
+// dialogs, which are given `file` and OK (left alone while it is empty).
 class BoxWatch {
 public:
     BoxWatch();
     ~BoxWatch();
     std::vector<Box> boxes;
+    int answer = IDOK;
+    std::wstring file;
+    int fileDialogs = 0;
 
 private:
     UINT_PTR m_timer;

@@ -2,6 +2,8 @@
 // messages: what each procedure reads and writes, what the controls show,
 // and that every byte a page does not own goes back as the node holds it.
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "pages/sunblindpage.h"
 #include "res/resource.h"
 #include "sheetdriver.h"
+#include "test_hostutil.h"
 #include "wtest.h"
 
 using driver::FillJunk;
@@ -520,10 +523,226 @@ static void test_real_timer_keeps_ticking_when_hidden() {
     ok(took >= 3500, "two ticks within %lu ms of showing the page", took);
 }
 
+// ---- Settings files and copying, from the node-information page ---------
+
+namespace {
+
+// The bytes the pages own, written out here: record 21's low four bits of
+// byte 0 (the LuxSource bits of channels 1-4), bytes 1-28 of records 21 and
+// 22 (two 14-byte blocks each), bytes 0-1 of the drive time items.
+struct OwnedByte {
+    long item;
+    int byte;
+    std::uint8_t mask;
+};
+std::vector<OwnedByte> OwnedBytes(const std::vector<int>& channels) {
+    std::vector<OwnedByte> owned;
+    for (int c : channels) {
+        const ChannelRow& ch = kChannels[c - 1];
+        owned.push_back({21, 0, static_cast<std::uint8_t>(1 << (c - 1))});
+        for (int i = 0; i < 14; ++i) owned.push_back({ch.record, ch.block + i, 0xFF});
+        owned.push_back({ch.drive, 0, 0xFF});
+        owned.push_back({ch.drive, 1, 0xFF});
+    }
+    return owned;
+}
+
+// Every byte of `after` is `owner`'s where a channel in `channels` owns it
+// (owner's channel `from[c]`), and `before`'s everywhere else.
+int WrongBytes(const std::map<long, Bytes>& after, const std::map<long, Bytes>& before,
+               const std::map<long, Bytes>& owner, const std::vector<int>& channels, const int from[4]) {
+    int wrong = 0;
+    std::map<long, Bytes> expected = before;
+    for (int c : channels) {
+        const std::vector<OwnedByte> target = OwnedBytes({c}), source = OwnedBytes({from[c - 1]});
+        for (std::size_t i = 0; i < target.size(); ++i) {
+            const std::uint8_t bit = source[i].mask, sourceByte = owner.at(source[i].item)[source[i].byte];
+            std::uint8_t& b = expected[target[i].item][target[i].byte];
+            if (target[i].mask == 0xFF)
+                b = sourceByte;
+            else
+                b = static_cast<std::uint8_t>((b & ~target[i].mask) | ((sourceByte & bit) ? target[i].mask : 0));
+        }
+    }
+    for (const auto& item : expected)
+        for (std::size_t i = 0; i < item.second.size(); ++i) wrong += after.at(item.first)[i] != item.second[i];
+    return wrong;
+}
+
+int Writes(const simnode::Node& node) {
+    int n = 0;
+    for (const auto& c : node.log) n += c.op == simnode::Call::Write;
+    return n;
+}
+
+const int kSame[4] = {1, 2, 3, 4};
+
+std::string LastBox(const Rig& rig) { return rig.watch.boxes.empty() ? "<none>" : rig.watch.boxes.back().text; }
+
+}  // namespace
+
+// Saved from one node and loaded into another, every byte the pages own
+// arrives exactly, whatever it holds (codes the boxes cannot show too);
+// every other byte of the second node stays its own. The confirmation
+// names the differences; opening the sheet makes no call beyond today's.
+static void test_settings_save_and_load() {
+    const std::string file = hosttest::FreshDir("settings") + "\\Node 日本 settings.txt";
+    for (unsigned seed : {1u, 2u, 3u}) {
+        std::map<long, Bytes> saved;  // the first node's items
+        {
+            Rig a;  // one sheet at a time: a watch answers the newest sheet's boxes
+            FillJunk(a.node, seed);
+            ok(a.Open(), "seed %u: first sheet not open", seed);
+            a.watch.file = hosttest::W(file);
+            const std::size_t opened = a.node.log.size();
+            a.Click(a.Page(0), IDC_SAVESETTINGS);
+            ok(a.watch.fileDialogs == 1, "seed %u: save dialog answered %d times", seed, a.watch.fileDialogs);
+            ok(Trace(a.node, opened) == "N R21:31 R22:31 R30:31 R31:31 R33:31 R32:31", "seed %u: save made %s", seed,
+               Trace(a.node, opened).c_str());
+            ok(LastBox(a).find("saved to") != std::string::npos, "seed %u: %s", seed, LastBox(a).c_str());
+            saved = a.node.items;
+        }
+        const std::string text = hosttest::Slurp(file);
+        ok(text.compare(0, 27, "Brisel settings, format 1\r\n") == 0 &&
+               text.find("Node name = Sunblind controller 7\r\n") != std::string::npos,
+           "seed %u: file starts %.60s", seed, text.c_str());
+        Rig b;
+        FillJunk(b.node, seed + 100);
+        const auto before = b.node.items;
+        ok(b.Open(), "seed %u: second sheet not open", seed);
+        b.watch.file = hosttest::W(file);
+        b.Click(b.Page(0), IDC_LOADSETTINGS);
+        ok(b.watch.boxes.size() == 2 && b.watch.boxes[0].text.find("Down setpoint: ") != std::string::npos &&
+               b.watch.boxes[0].text.find(" \xE2\x86\x92 ") != std::string::npos,
+           "seed %u: confirmation %s", seed, b.watch.boxes.empty() ? "<none>" : b.watch.boxes[0].text.c_str());
+        ok(LastBox(b).find("read back") != std::string::npos, "seed %u: %s", seed, LastBox(b).c_str());
+        const int wrong = WrongBytes(b.node.items, before, saved, {1, 2, 3, 4}, kSame);
+        ok(wrong == 0, "seed %u: %d bytes of the second node differ from what they should be", seed, wrong);
+        // Loading the same file again changes nothing and writes nothing.
+        const int writes = Writes(b.node);
+        b.Click(b.Page(0), IDC_LOADSETTINGS);
+        ok(Writes(b.node) == writes && LastBox(b).find("already holds") != std::string::npos, "seed %u: reload: %s",
+           seed, LastBox(b).c_str());
+    }
+}
+
+// A file that cannot be loaded is refused with words naming the problem,
+// before the node is touched; so is a confirmation the user cancels.
+static void test_settings_refused_files() {
+    const std::string dir = hosttest::FreshDir("settings-bad");
+    const std::string file = dir + "\\good.txt";
+    {
+        Rig good;
+        ok(good.Open(), "sheet not open");
+        good.watch.file = hosttest::W(file);
+        good.Click(good.Page(0), IDC_SAVESETTINGS);
+    }
+    const std::string text = hosttest::Slurp(file);
+    ok(text.size() > 500, "no settings file saved: %u bytes", (unsigned)text.size());
+    const std::size_t down = text.find("Down setpoint = ");
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* says;  // in the message
+    } rows[] = {
+        {"empty", "", "empty"},
+        {"truncated", text.substr(0, text.size() / 2), "incomplete"},
+        {"UTF-16", std::string("\xFF\xFE", 2) + std::string("B\0r\0i\0", 6), "UTF-16"},
+        {"a line over 1 KB", text.substr(0, down) + "Down setpoint = " + std::string(1100, '1') + text.substr(down + 21),
+         "Line "},
+        {"over 64 KB", text + std::string(70000, '#'), "64 KB"},
+        {"a duplicate key", text.substr(0, down) + "Down setpoint = 1\r\n" + text.substr(down), "Line "},
+        {"format 2", "Brisel settings, format 2" + text.substr(text.find("\r\n")), "format 2"},
+        {"out of range", text.substr(0, down) + "Down setpoint = 70000" + text.substr(text.find("\r\n", down)),
+         "70000"},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        ok(rig.Open(), "%s: sheet not open", row.name);
+        const auto before = rig.node.items;
+        hosttest::Spit(dir + "\\bad.txt", row.bytes);
+        rig.watch.file = hosttest::W(dir + "\\bad.txt");
+        rig.Click(rig.Page(0), IDC_LOADSETTINGS);
+        ok(rig.watch.boxes.size() == 1 && LastBox(rig).find(row.says) != std::string::npos &&
+               LastBox(rig).find("The node was not changed") != std::string::npos,
+           "%s: %s", row.name, LastBox(rig).c_str());
+        ok(Writes(rig.node) == 0 && rig.node.items == before, "%s: the node was written", row.name);
+    }
+    {
+        Rig rig;
+        FillJunk(rig.node, 9);
+        const auto before = rig.node.items;
+        ok(rig.Open(), "cancel: sheet not open");
+        rig.watch.file = hosttest::W(file);
+        rig.watch.answer = IDCANCEL;
+        rig.Click(rig.Page(0), IDC_LOADSETTINGS);
+        ok(rig.watch.boxes.size() == 1 && Writes(rig.node) == 0 && rig.node.items == before,
+           "cancelled load: %d writes, %u boxes", Writes(rig.node), (unsigned)rig.watch.boxes.size());
+    }
+    {
+        // A file that cannot be replaced (another program has it open)
+        // stays whole, and nothing is left beside it.
+        Rig rig;
+        ok(rig.Open(), "in use: sheet not open");
+        const std::string busy = dir + "\\in use.txt";
+        hosttest::Spit(busy, "the old file");
+        HANDLE held = CreateFileW(hosttest::W(busy).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        rig.watch.file = hosttest::W(busy);
+        rig.Click(rig.Page(0), IDC_SAVESETTINGS);
+        CloseHandle(held);
+        ok(LastBox(rig).find("could not be written") != std::string::npos, "in use: %s", LastBox(rig).c_str());
+        ok(hosttest::Slurp(busy) == "the old file", "a file in use was changed");
+        ok(hosttest::Names(dir).size() == 3, "%u files beside the one in use", (unsigned)hosttest::Names(dir).size());
+    }
+}
+
+// Copy: the chosen channel's settings go to the checked channels, with the
+// same confirmation and check; a node refusing a write is reported.
+static void test_settings_copy() {
+    const struct {
+        const char* name;
+        int from;                // 1..4
+        std::vector<int> boxes;  // "To" boxes checked, 0..2
+        std::set<long> failWrite;
+        std::vector<int> targets;
+        const char* says;
+    } rows[] = {
+        {"2 to the three others", 2, {0, 1, 2}, {}, {1, 3, 4}, "read back"},
+        {"4 to 1", 4, {0}, {}, {1}, "read back"},
+        {"1 to 3, record 22 refused", 1, {1}, {22}, {3}, "refused the write of item 22"},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        FillJunk(rig.node, 5);
+        rig.node.failWrite = row.failWrite;
+        const auto before = rig.node.items;
+        ok(rig.Open(), "%s: sheet not open", row.name);
+        HWND page = rig.Page(0);
+        SendDlgItemMessageA(page, IDC_COPYFROM, CB_SETCURSEL, row.from - 1, 0);
+        SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_COPYFROM, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_COPYFROM)));
+        for (int box : row.boxes) rig.Click(page, IDC_COPYTO1 + box);
+        rig.Click(page, IDC_COPY);
+        ok(rig.watch.boxes.size() == 2 && LastBox(rig).find(row.says) != std::string::npos, "%s: %s", row.name,
+           LastBox(rig).c_str());
+        int from[4] = {1, 2, 3, 4};
+        for (int t : row.targets) from[t - 1] = row.from;
+        if (row.failWrite.empty()) {
+            const int wrong = WrongBytes(rig.node.items, before, before, row.targets, from);
+            ok(wrong == 0, "%s: %d bytes wrong", row.name, wrong);
+        } else {
+            ok(rig.node.items.at(22) == before.at(22) && LastBox(rig).find("Sunblind 3") != std::string::npos,
+               "%s: record 22 changed, or channel 3 not named", row.name);
+        }
+    }
+}
+
 WTEST_MAIN(WTEST(test_tabs_and_unshown_pages), WTEST(test_first_showing_reads),
            WTEST(test_controls_show_node_values), WTEST(test_source_codes), WTEST(test_write_bytes_after_edits),
            WTEST(test_unedited_write_changes_nothing),
            WTEST(test_unshown_code_kept_until_its_boxes_change), WTEST(test_write_after_failed_first_read), WTEST(test_failed_reads_skip_only_their_item),
            WTEST(test_host_failing_everything), WTEST(test_short_reads_send_no_garbage),
            WTEST(test_lux_follows_stored_flag), WTEST(test_showing_replaces_typed_values),
-           WTEST(test_bad_input_in_edits), WTEST(test_real_timer_keeps_ticking_when_hidden))
+           WTEST(test_bad_input_in_edits), WTEST(test_real_timer_keeps_ticking_when_hidden),
+           WTEST(test_settings_save_and_load), WTEST(test_settings_refused_files), WTEST(test_settings_copy))

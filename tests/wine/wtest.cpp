@@ -1,5 +1,7 @@
 #include "wtest.h"
 
+#include <cstring>
+
 #include <cstdarg>
 
 namespace wtest {
@@ -44,7 +46,11 @@ bool emulated() {
 }
 
 int run(const Case* cases, int count) {
+    // WTEST_ONLY=text runs only the cases whose name holds text (by hand).
+    char only[128] = {};
+    GetEnvironmentVariableA("WTEST_ONLY", only, sizeof only);
     for (int i = 0; i < count; ++i) {
+        if (only[0] && !std::strstr(cases[i].name, only)) continue;
         g_current = cases[i].name;
         const int before = g_failed;
         const DWORD start = GetTickCount();
