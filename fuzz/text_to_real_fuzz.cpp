@@ -1,6 +1,7 @@
 // Arbitrary bytes as an edit's text: TextToReal must agree with glibc's
 // strtod in the "C" locale (what atof does there) and never crash; the
-// value must format as printf formats it.
+// value, and the input's first bytes taken as a double, must format as
+// printf formats them with 0 to 20 decimals.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -22,13 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fprintf(stderr, "TextToReal %a, strtod %a\n", got, want);
         std::abort();
     }
+    // The value read, and the input's first eight bytes as a double's bit
+    // pattern (any double at all), format as printf formats them.
+    double patterned = 0.0;
+    std::memcpy(&patterned, data, size < sizeof patterned ? size : sizeof patterned);
     char printed[400];
-    for (int decimals = 0; decimals <= 1; ++decimals) {
-        std::snprintf(printed, sizeof printed, decimals ? "%.1f" : "%.0f", got);
-        if (sunblind::FormatReal(got, decimals) != printed) {
-            std::fprintf(stderr, "FormatReal(%a, %d) differs from printf %s\n", got, decimals, printed);
-            std::abort();
+    for (const double v : {got, patterned})
+        for (int decimals = 0; decimals <= 20; ++decimals) {
+            std::snprintf(printed, sizeof printed, "%.*f", decimals, v);
+            if (sunblind::FormatReal(v, decimals) != printed) {
+                std::fprintf(stderr, "FormatReal(%a, %d) differs from printf %s\n", v, decimals, printed);
+                std::abort();
+            }
         }
-    }
     return 0;
 }

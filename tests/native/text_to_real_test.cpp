@@ -53,6 +53,27 @@ TEST(TextToReal, MatchesCStrtod) {
     EXPECT_EQ(TextToReal(nullptr), 0.0);
 }
 
+// Halfway between two neighbouring doubles, written out exactly (up to 768
+// significant digits, which long double holds and printf writes exactly),
+// then a hair above and a hair below it, the hair far beyond digit 800.
+TEST(TextToReal, MatchesCStrtodAtMidpoints) {
+    const long double mids[] = {
+        0x1p-1075L, 0x1.fffffffffffffp-1023L, 0x1p-1022L + 0x1p-1075L, 0x1.0000000000001p-1022L + 0x1p-1075L,
+        1.0L + 0x1p-53L, 0x1.fffffffffffffp1023L - 0x1p970L, 0x1.fffffffffffffp1023L + 0x1p970L,
+        9007199254740993.0L, 0x1.8000000000001p-1000L + 0x1p-1053L};
+    char text[1200];
+    for (long double mid : mids) {
+        std::snprintf(text, sizeof text, "%.900Le", mid);
+        const std::string exact = text, mantissa = exact.substr(0, exact.find('e')), e = exact.substr(exact.find('e'));
+        std::string below = mantissa;
+        const std::size_t last = below.find_last_not_of('0');
+        below[last] = char(below[last] - 1);  // never the leading digit: the midpoints have more than one
+        below = below.substr(0, last + 1) + std::string(below.size() - last - 1 + 300, '9') + e;
+        for (const std::string& t : {exact, mantissa + std::string(300, '0') + "1" + e, below})
+            ExpectSameAsStrtod(t);
+    }
+}
+
 TEST(TextToReal, MatchesCStrtodOnGeneratedTexts) {
     std::mt19937_64 rng(12345);
     const std::string alphabet = " \t+-.0123456789eEpPxXabcdfinINtyAN()_";
@@ -96,11 +117,13 @@ TEST(TextToReal, IgnoresProcessLocale) {
     EXPECT_EQ(shown, "72.5") << found;
 }
 
-// FormatReal writes what printf writes for "%.0f" and "%.1f" in glibc.
+// FormatReal writes what glibc's printf writes for "%.0f" ... "%.20f".
 TEST(FormatReal, MatchesPrintf) {
     const double inf = HUGE_VAL, nan = std::nan("");
     std::vector<double> values = {0.0, -0.0, -0.04, 0.05, 0.15, 0.25, 0.35, 2.5, 3.5, -2.5, 6553.5,
-                                  127.5, -12.8, 1e300, -1.7976931348623157e308, 4.9e-324, inf, -inf, nan, -nan};
+                                  127.5, -12.8, 1e300, -1.7976931348623157e308, 4.9e-324, inf, -inf, nan, -nan,
+                                  0.125, 0.375, -0.0625, 1e22, 1e23, 9007199254740993.0, 0x1p-1022, 0x1.fffffffffffffp-1023,
+                                  0.5e-20, 1.5e-20, 2.5e-20, 0x1p63, 0x1p64, 0x1p-60};
     std::mt19937_64 rng(99);
     for (int i = 0; i < 20000; ++i) {
         double d;
@@ -111,12 +134,55 @@ TEST(FormatReal, MatchesPrintf) {
     }
     char want[400];
     for (double v : values)
-        for (int decimals : {0, 1}) {
-            std::snprintf(want, sizeof want, decimals ? "%.1f" : "%.0f", v);
-            ASSERT_EQ(FormatReal(v, decimals), want) << v;
+        for (int decimals = 0; decimals <= 20; ++decimals) {
+            std::snprintf(want, sizeof want, "%.*f", decimals, v);
+            ASSERT_EQ(FormatReal(v, decimals), want) << std::hexfloat << v << " with " << decimals;
         }
     EXPECT_EQ(FormatReal(1.25, -3), "1");   // decimals are kept within 0..20
     EXPECT_EQ(FormatReal(0.5, 99), "0.50000000000000000000");
+}
+
+// Every value that each field and item can store: shown as printf shows the
+// stored number in the field's unit, and that text read back as strtod reads
+// it. The 16-bit fields hold v, the 8-bit ones v's low byte.
+TEST(FormatReal, EveryStoredValueShowsAsPrintfAndReadsAsStrtod) {
+    using namespace sunblind;
+    const CBitConverter conv;
+    char want[64];
+    for (int v = 0; v < 65536; ++v) {
+        const int byte = v & 0xFF, signedByte = byte < 128 ? byte : byte - 256;
+        BYTE_T rec[kValueBufferSize] = {};
+        for (int i : {0, 2, 4, 6}) {  // the words of a block at 0
+            rec[i] = BYTE_T(v >> 8);
+            rec[i + 1] = BYTE_T(v);
+        }
+        for (int i : {8, 9, 12, 13}) rec[i] = BYTE_T(byte);
+        const BlockValues block = DecodeBlock(conv, rec, 0);
+        const struct {
+            const char* name;
+            std::string shown;
+            double stored;  // in the field's unit; tenths as the double nearest v / 10
+            const char* format;
+        } cases[] = {
+            {"DownSetpoint", block.text[DownSetpoint], double(v), "%.0f"},
+            {"UpSetpoint", block.text[UpSetpoint], double(v), "%.0f"},
+            {"TimeBeforeDown", block.text[TimeBeforeDown], v / 10.0, "%.1f"},
+            {"TimeBeforeUp", block.text[TimeBeforeUp], v / 10.0, "%.1f"},
+            {"PushTimeLong", block.text[PushTimeLong], signedByte / 10.0, "%.1f"},
+            {"PushTimeShort", block.text[PushTimeShort], signedByte / 10.0, "%.1f"},
+            {"TopLevel", block.text[TopLevel], byte / 2.0, "%.1f"},
+            {"BottomLevel", block.text[BottomLevel], byte / 2.0, "%.1f"},
+            {"top down time", DecodeTopDownTime(conv, rec), v / 10.0, "%.1f"},
+            {"lux level", DecodeLuxLevel(conv, rec), double(v), "%.0f"},
+            {"actual level", DecodeActualLevel(conv, rec + 8), byte / 2.0, "%.1f"},
+        };
+        for (const auto& c : cases) {
+            std::snprintf(want, sizeof want, c.format, c.stored);
+            ASSERT_EQ(c.shown, want) << c.name << " stores " << v;
+            const double got = TextToReal(c.shown.c_str()), read = CStrtod(c.shown);
+            ASSERT_EQ(std::memcmp(&got, &read, sizeof got), 0) << c.name << " \"" << c.shown << '"';
+        }
+    }
 }
 
 }  // namespace

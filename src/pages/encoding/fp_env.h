@@ -1,13 +1,13 @@
 // Keeps the module's arithmetic independent of the floating-point state that
 // the host process has set. On 32-bit x86 the host may have left the x87 unit
 // at 64-bit precision or a directed rounding mode, or set the SSE
-// flush-to-zero bits; the standard library's text conversions use x87
-// arithmetic internally and the module's own products use SSE. While a guard
-// lives, both units round to nearest in double precision with every exception
-// masked; its destructor puts the host's state back, exception flags
-// included. On 64-bit x86 the module computes in SSE only, so only MXCSR
-// (rounding, flush-to-zero, flags) is set and restored; the host's x87 state
-// plays no part there.
+// flush-to-zero bits; the converter's arithmetic uses SSE, and on 32-bit x86
+// the x87 unit for some operations (the text conversions do no floating-point
+// arithmetic at all). While a guard lives, both units round to nearest in
+// double precision with every exception masked; its destructor puts the
+// host's state back, exception flags included. On 64-bit x86 the module
+// computes in SSE only, so only MXCSR (rounding, flush-to-zero, flags) is set
+// and restored; the host's x87 state plays no part there.
 #pragma once
 
 namespace brisel_fp {
