@@ -1,12 +1,14 @@
 // brhost: a stand-in network tool. It runs the sunblind controller's
-// configuration plug-in against a simulated node: finds the plug-in through
-// the registry, creates it in-process, shows its picture and opens its
-// Properties, while the node's lux readings and blind levels move and a
-// trend chart shows what the settings make of them.
+// configuration plug-in against a network of simulated nodes: finds the
+// plug-in through the registry, creates one control per node in-process,
+// lists the nodes, shows the selected node's picture and opens its
+// Properties, while every node's lux readings and blind levels move and a
+// trend chart shows what the selected node's settings make of them.
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -27,16 +29,22 @@ namespace {
 
 constexpr UINT kOpenProperties = WM_APP + 1;
 constexpr UINT_PTR kRefreshTimer = 1;
-constexpr int kIdProperties = 100, kIdReset = 101, kIdExit = 102;
+constexpr int kIdProperties = 100, kIdReset = 101, kIdExit = 102, kIdNodeList = 103;
+constexpr int kListRows = 5;  // node lines the list shows before it scrolls
 
 struct Host {
     brmodel::Options options;
-    std::unique_ptr<SimulatedNode> node;
-    Plugin plugin;
+    std::unique_ptr<Network> network;
+    // One control per node, each sited on its node for its life.
+    std::vector<std::unique_ptr<Plugin>> plugins;
+    int selected = 1;
     std::unique_ptr<DemoWalk> walk;
-    HWND window = nullptr;
+    HWND window = nullptr, list = nullptr;
     bool inVerb = false;
     int exitCode = kExitOk;
+
+    SimulatedNode& Node() { return network->Node(selected); }
+    Plugin& Control() { return *plugins.at(static_cast<std::size_t>(selected - 1)); }
 };
 Host* g_host = nullptr;
 // The exit code of a failure that escapes as an exception: that of the stage
@@ -77,9 +85,9 @@ std::string Describe(const brmodel::Options& o) {
 }
 
 // Channel n's panel title: what drives it and what it does now.
-std::wstring PanelTitle(const Host& h, const brmodel::Image& image, int n) {
+std::wstring PanelTitle(Host& h, const brmodel::Image& image, int n) {
     const brmodel::Settings s = brmodel::GetSettings(image.items, n);
-    const auto& c = h.node->Simulation().State(n);
+    const auto& c = h.Node().Simulation().State(n);
     const double level = image.items.at(brmodel::Channel(n).level)[0] / 2.0;
     const char* course = c.goal == brmodel::Simulation::Goal::Top
                              ? (level >= s.topLevel ? "up" : "going up")
@@ -90,6 +98,63 @@ std::wstring PanelTitle(const Host& h, const brmodel::Image& image, int n) {
                   n, brmodel::GetU16(image.items, s.commonLux ? brmodel::kCommonLux : brmodel::Channel(n).localLux),
                   s.commonLux ? "common" : "local", level, course, s.downSetpoint, s.timeBeforeDown, s.upSetpoint);
     return Wide(line);
+}
+
+// Where things go: the picture under the button with the status lines
+// beside it, the node list beneath both, the chart below the list.
+struct Layout {
+    RECT picture, list;
+    int chartTop;
+};
+
+Layout Arrange(Host& h, HDC dc, const RECT& client) {
+    Layout l;
+    const SIZE size = h.Control().Extent(dc);
+    l.picture = {12, 52, 12 + size.cx, 52 + size.cy};
+    const int statusBottom = 12 + 6 * 16;  // room for every status line
+    const LONG rows = std::min(h.network->Size(), kListRows);
+    const LONG rowHeight = h.list ? std::max<LONG>(12, static_cast<LONG>(SendMessageW(h.list, LB_GETITEMHEIGHT, 0, 0))) : 16;
+    const LONG top = std::max<LONG>(l.picture.bottom, statusBottom) + 8;
+    l.list = {12, top, std::max<LONG>(12, client.right - 12), top + rows * rowHeight + 4};
+    l.chartTop = l.list.bottom + 8;
+    return l;
+}
+
+void PlaceList(Host& h) {
+    if (!h.list) return;
+    RECT client;
+    GetClientRect(h.window, &client);
+    HDC dc = GetDC(h.window);
+    const Layout l = Arrange(h, dc, client);
+    ReleaseDC(h.window, dc);
+    MoveWindow(h.list, l.list.left, l.list.top, l.list.right - l.list.left, l.list.bottom - l.list.top, TRUE);
+}
+
+// One line per node: its number, name and file.
+void FillList(Host& h) {
+    if (!h.list) return;
+    SendMessageW(h.list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(h.list, LB_RESETCONTENT, 0, 0);
+    for (int k = 1; k <= h.network->Size(); ++k) {
+        SimulatedNode& node = h.network->Node(k);
+        const std::wstring line =
+            std::to_wstring(k) + L"\t" + Display(node.Image().name) + L"\t" + Wide(node.Path());
+        SendMessageW(h.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    SendMessageW(h.list, LB_SETCURSEL, static_cast<WPARAM>(h.selected - 1), 0);
+    SendMessageW(h.list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(h.list, nullptr, TRUE);
+}
+
+std::wstring Title(Host& h) { return L"Brisel network tool - " + Display(h.Node().Image().name); }
+
+// The picture, status lines and chart show node k from now on.
+void Select(Host& h, int k) {
+    if (k < 1 || k > h.network->Size() || h.inVerb) return;
+    h.selected = k;
+    SetWindowTextW(h.window, Title(h).c_str());
+    if (h.list) SendMessageW(h.list, LB_SETCURSEL, static_cast<WPARAM>(k - 1), 0);
+    InvalidateRect(h.window, nullptr, FALSE);
 }
 
 // Everything goes into a bitmap first and onto the screen in one piece.
@@ -107,24 +172,29 @@ void Paint(HWND hwnd) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
 
-    const SIZE size = h.plugin.Extent(dc);
-    RECT picture = {12, 52, 12 + size.cx, 52 + size.cy};
-    if (!h.plugin.Draw(dc, picture)) {
+    const Layout layout = Arrange(h, dc, client);
+    const RECT picture = layout.picture;
+    SimulatedNode& node = h.Node();
+    Plugin& plugin = h.Control();
+    if (!plugin.Draw(dc, picture)) {
         const wchar_t text[] = L"(the plug-in draws nothing)";
         TextOutW(dc, picture.left, picture.top, text, static_cast<int>(wcslen(text)));
     }
     FrameRect(dc, &picture, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
 
-    const brmodel::Image image = h.node->Image();
+    const brmodel::Image image = node.Image();
+    const std::string which = h.network->Size() > 1 ? " " + std::to_string(h.selected) + " of " +
+                                                          std::to_string(h.network->Size())
+                                                    : "";
     std::vector<std::wstring> lines = {
-        L"Node: " + Display(image.name),
-        Wide("Node file: " + h.node->Path()),
-        Wide("Plug-in: " + h.plugin.clsid + "  " + h.plugin.module),
+        L"Node" + Wide(which) + L": " + Display(image.name),
+        Wide("Node file: " + node.Path()),
+        Wide("Plug-in: " + plugin.clsid + "  " + plugin.module),
         Wide(Describe(h.options)),
-        Wide("Calls: " + std::to_string(h.node->reads) + " reads, " + std::to_string(h.node->writes) + " writes, " +
-             std::to_string(h.node->failures) + " failed"),
+        Wide("Calls: " + std::to_string(node.reads) + " reads, " + std::to_string(node.writes) + " writes, " +
+             std::to_string(node.failures) + " failed"),
     };
-    if (!h.node->saveError.empty()) lines.push_back(Wide("Not saved: " + h.node->saveError));
+    if (!node.saveError.empty()) lines.push_back(Wide("Not saved: " + node.saveError));
     int y = 12;
     for (const std::wstring& line : lines) {
         TextOutW(dc, picture.right + 20, y, line.c_str(), static_cast<int>(line.size()));
@@ -134,8 +204,8 @@ void Paint(HWND hwnd) {
 
     std::wstring titles[4];
     for (int n = 1; n <= 4; ++n) titles[n - 1] = PanelTitle(h, image, n);
-    const RECT chart = {12, std::max<LONG>(picture.bottom, y) + 12, client.right - 12, client.bottom - 8};
-    DrawTrends(dc, chart, h.node->History(), titles);
+    const RECT chart = {12, layout.chartTop, client.right - 12, client.bottom - 8};
+    DrawTrends(dc, chart, node.History(), titles);
     if (dc != screen) BitBlt(screen, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
     EndPaint(hwnd, &ps);
 }
@@ -145,7 +215,7 @@ void OpenProperties(HWND hwnd) {
     if (h.inVerb) return;
     h.inVerb = true;
     if (h.walk) h.walk->Start();
-    const HRESULT hr = h.plugin.Properties(hwnd, h.node->site.ClientSite());
+    const HRESULT hr = h.Control().Properties(hwnd, h.Node().site.ClientSite());
     h.inVerb = false;
     if (h.walk) {
         h.walk->Stop();
@@ -164,6 +234,7 @@ LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
         return 1;  // Paint covers everything
     case WM_SIZE:
+        if (g_host) PlaceList(*g_host);
         InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
     case WM_PAINT:
@@ -178,7 +249,7 @@ LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         if (wParam == kRefreshTimer) {
-            g_host->node->Advance();
+            g_host->network->Advance();
             InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         }
@@ -191,12 +262,23 @@ LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case kIdProperties:
             OpenProperties(hwnd);
             return 0;
+        case kIdNodeList:
+            if (HIWORD(wParam) == LBN_SELCHANGE) {
+                const LRESULT row = SendMessageW(g_host->list, LB_GETCURSEL, 0, 0);
+                if (row != LB_ERR) Select(*g_host, static_cast<int>(row) + 1);
+            } else if (HIWORD(wParam) == LBN_DBLCLK) {
+                OpenProperties(hwnd);
+            }
+            return 0;
         case kIdReset: {
             std::string error;
-            if (MessageBoxW(hwnd, L"Replace the node's settings with the built-in default node?",
-                            L"Brisel network tool", MB_OKCANCEL | MB_ICONQUESTION) == IDOK &&
-                !g_host->node->Reset(error))
+            const std::wstring question =
+                L"Replace the settings of \"" + Display(g_host->Node().Image().name) + L"\" with the built-in default node?";
+            if (MessageBoxW(hwnd, question.c_str(), L"Brisel network tool", MB_OKCANCEL | MB_ICONQUESTION) == IDOK &&
+                !g_host->Node().Reset(error))
                 Report(kExitNodeFile, error);
+            FillList(*g_host);
+            SetWindowTextW(hwnd, Title(*g_host).c_str());
             InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         }
@@ -225,7 +307,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return 0;
 }
 
-HWND CreateHostWindow(HINSTANCE instance, const std::string& nodeName) {
+HWND CreateHostWindow(HINSTANCE instance, Host& h) {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
@@ -242,13 +324,24 @@ HWND CreateHostWindow(HINSTANCE instance, const std::string& nodeName) {
     AppendMenuW(node, MF_STRING, kIdExit, L"E&xit");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(node), L"&Node");
 
-    const std::wstring title = L"Brisel network tool - " + Display(nodeName);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 1000,
-                                740, nullptr, bar, instance, nullptr);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, Title(h).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                                1000, 740, nullptr, bar, instance, nullptr);
+    h.window = hwnd;
+    const WPARAM font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     HWND button = CreateWindowExW(0, L"BUTTON", L"Properties...", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 12, 10, 110,
                                   28, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdProperties)), instance,
                                   nullptr);
-    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    SendMessageW(button, WM_SETFONT, font, TRUE);
+    h.list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"Nodes",
+                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_USETABSTOPS |
+                                 LBS_NOINTEGRALHEIGHT,
+                             0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdNodeList)), instance,
+                             nullptr);
+    SendMessageW(h.list, WM_SETFONT, font, TRUE);
+    INT stops[] = {16, 130};  // dialog units: number, name, file
+    SendMessageW(h.list, LB_SETTABSTOPS, 2, reinterpret_cast<LPARAM>(stops));
+    FillList(h);
+    PlaceList(h);
     return hwnd;
 }
 
@@ -267,42 +360,57 @@ int Run(HINSTANCE instance, const std::vector<std::string>& args) {
     }
 
     g_stage = kExitNodeFile;
-    host.node = std::make_unique<SimulatedNode>(host.options);
+    host.network = std::make_unique<Network>(host.options);
+    host.selected = static_cast<int>(host.options.select);
     brmodel::SaveStep stop;
     if (brmodel::ParseStep(host.options.stopSaveAfter, stop))
-        host.node->afterSaveStep = [stop](brmodel::SaveStep step) {
-            if (step != stop) return;
-            std::printf("save: stopped after %s\n", brmodel::StepName(step));
-            std::fflush(stdout);
-            TerminateProcess(GetCurrentProcess(), kExitStopped);  // as a crash: nothing more runs
-        };
+        for (int k = 1; k <= host.network->Size(); ++k)
+            host.network->Node(k).afterSaveStep = [stop](brmodel::SaveStep step) {
+                if (step != stop) return;
+                std::printf("save: stopped after %s\n", brmodel::StepName(step));
+                std::fflush(stdout);
+                TerminateProcess(GetCurrentProcess(), kExitStopped);  // as a crash: nothing more runs
+            };
     const std::string path = host.options.nodeFile.empty() ? DefaultNodeFile() : host.options.nodeFile;
-    if (!host.node->Open(path, error))
+    if (!host.network->Open(path, error))
         return Report(kExitNodeFile, "The node file cannot be used: " + error +
                                          "\nThe file was left as it is. Correct it, choose another with --node, "
                                          "or start from the default node with --reset.");
-    std::printf("node: %s (%s)\n", host.node->Image().name.c_str(), path.c_str());
-    if (host.node->staleRemoved)
-        std::printf("node: removed %d temporary file(s) of an earlier save that did not finish\n",
-                    host.node->staleRemoved);
+    for (int k = 1; k <= host.network->Size(); ++k) {
+        SimulatedNode& node = host.network->Node(k);
+        std::printf("node: %s (%s)\n", node.Image().name.c_str(), node.Path().c_str());
+        if (node.staleRemoved)
+            std::printf("node: removed %d temporary file(s) of an earlier save that did not finish\n",
+                        node.staleRemoved);
+    }
 
     g_stage = kExitLoad;
     const HRESULT init = OleInitialize(nullptr);
     if (FAILED(init)) return Report(kExitLoad, "OLE cannot be initialised: " + DescribeHresult(init));
     int code;
     {
-        const int found = host.plugin.Load(Win32Registry(), host.options.programId, host.node->site.ClientSite(), error);
-        if (found != kExitOk) {
-            OleUninitialize();
-            return Report(found, error);
+        auto unload = [&] {
+            for (auto& plugin : host.plugins) plugin->Unload();
+        };
+        for (int k = 1; k <= host.network->Size(); ++k) {
+            host.plugins.push_back(std::make_unique<Plugin>());
+            IOleClientSite* site = host.network->Node(k).site.ClientSite();
+            const int found = k == 1 ? host.plugins[0]->Load(Win32Registry(), host.options.programId, site, error)
+                                     : host.plugins.back()->LoadLike(*host.plugins[0], site, error);
+            if (found != kExitOk) {
+                unload();
+                OleUninitialize();
+                return Report(found, k == 1 ? error : "Node " + std::to_string(k) + ": " + error);
+            }
         }
-        std::printf("plug-in: %s (%s)\n", host.plugin.clsid.c_str(), host.plugin.module.c_str());
-        for (const std::string& other : host.plugin.others)
+        const Plugin& first = *host.plugins[0];
+        std::printf("plug-in: %s (%s)\n", first.clsid.c_str(), first.module.c_str());
+        for (const std::string& other : first.others)
             std::printf("plug-in: %s matches too and is not used\n", other.c_str());
         std::fflush(stdout);
 
         g_stage = kExitPlugin;
-        host.window = CreateHostWindow(instance, host.node->Image().name);
+        CreateHostWindow(instance, host);
         ShowWindow(host.window, SW_SHOWNORMAL);
         UpdateWindow(host.window);
         SetTimer(host.window, kRefreshTimer, 1000, nullptr);
@@ -312,7 +420,7 @@ int Run(HINSTANCE instance, const std::vector<std::string>& args) {
             const std::string shot = host.options.demoDir + "\\host.bmp";
             if (SaveWindowBitmap(host.window, shot, why)) std::printf("walk: screenshot %s\n", shot.c_str());
             else std::printf("walk: no screenshot of the host window: %s\n", why.c_str());
-            host.walk = std::make_unique<DemoWalk>(host.window, host.options.demoDir, host.options.tickMs, *host.node);
+            host.walk = std::make_unique<DemoWalk>(host.window, host.options.demoDir, host.options.tickMs, host.Node());
         }
         if (host.walk || host.options.properties) PostMessageW(host.window, kOpenProperties, 0, 0);
 
@@ -321,8 +429,8 @@ int Run(HINSTANCE instance, const std::vector<std::string>& args) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        if (!host.node->Save(error)) std::fprintf(stderr, "brhost: %s\n", error.c_str());
-        host.plugin.Unload();
+        if (!host.network->Save(error)) std::fprintf(stderr, "brhost: %s\n", error.c_str());
+        unload();
         code = host.exitCode;
         if (host.walk && code == kExitOk)
             std::printf("walk: done, %u screenshot(s) in %s\n", static_cast<unsigned>(host.walk->shots.size()),

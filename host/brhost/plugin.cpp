@@ -31,7 +31,18 @@ int Plugin::Load(const brmodel::RegistryView& registry, const std::string& progr
     clsid = found.front();
     others.assign(found.begin() + 1, found.end());
     module = registry.DefaultValue("CLSID\\" + clsid + "\\InprocServer32").value_or("");
+    return Create(site, message);
+}
 
+int Plugin::LoadLike(const Plugin& found, IOleClientSite* site, std::string& message) {
+    Unload();
+    clsid = found.clsid;
+    module = found.module;
+    others.clear();
+    return Create(site, message);
+}
+
+int Plugin::Create(IOleClientSite* site, std::string& message) {
     std::wstring wide = Wide(clsid);
     CLSID id;
     HRESULT hr = CLSIDFromString(&wide[0], &id);

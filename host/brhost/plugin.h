@@ -39,6 +39,10 @@ public:
     // On failure returns kExitNoPlugin or kExitLoad with a message.
     int Load(const brmodel::RegistryView& registry, const std::string& programId, IOleClientSite* site,
              std::string& message);
+    // Another instance of the class that found was loaded from, with a site
+    // of its own: a network tool keeps one control per node, each bound to
+    // its node's site for its life (kExitLoad with a message on failure).
+    int LoadLike(const Plugin& found, IOleClientSite* site, std::string& message);
     void Unload();
     bool Loaded() const { return static_cast<bool>(m_object); }
 
@@ -54,6 +58,8 @@ public:
     std::vector<std::string> others;  // further classes that matched
 
 private:
+    int Create(IOleClientSite* site, std::string& message);
+
     com_ptr<IOleObject> m_object;
 };
 

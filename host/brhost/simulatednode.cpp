@@ -31,8 +31,10 @@ std::string DefaultNodeFile() {
 }
 
 // The host's present is 0.2 day (mid-morning) however long the warm-up.
-SimulatedNode::SimulatedNode(const brmodel::Options& options)
-    : m_sim(brmodel::Daylight{options.seed, options.dayLength}, 0.2 * options.dayLength - std::max(0.0, options.warmUp)),
+SimulatedNode::SimulatedNode(const brmodel::Options& options, int number)
+    : m_number(number),
+      m_sim(brmodel::Daylight{options.seed + static_cast<std::uint64_t>(number - 1), options.dayLength},
+            0.2 * options.dayLength - std::max(0.0, options.warmUp)),
       m_history(options.span),
       m_warmUp(std::max(0.0, options.warmUp)) {
     m_sim.onStep = [this](const brmodel::Simulation& sim, const brmodel::Items& items) { m_history.Record(sim, items); };
@@ -42,7 +44,7 @@ SimulatedNode::SimulatedNode(const brmodel::Options& options)
     node.failAll = options.failAll;
     site.offerReader = options.interfaces == brmodel::Interfaces::Reader || options.interfaces == brmodel::Interfaces::Both;
     site.offerWriter = options.interfaces == brmodel::Interfaces::Writer || options.interfaces == brmodel::Interfaces::Both;
-    Load(brmodel::DefaultImage());
+    Load(brmodel::DefaultImage(m_number));
 
     node.beforeCall = [this](simnode::Call::Op, long) { Advance(); };
     node.onCall = [this](const simnode::Call& call) {
@@ -85,7 +87,7 @@ bool SimulatedNode::Open(const std::string& path, std::string& error) {
     staleRemoved = brmodel::RemoveStaleTemps(m_files, path);
     const bool fresh = m_reset || !m_files.Exists(path);
     if (fresh) {
-        Load(brmodel::DefaultImage());
+        Load(brmodel::DefaultImage(m_number));
     } else {
         brmodel::Image image;
         if (!brmodel::LoadNodeFile(m_files, path, image, error)) {
@@ -128,8 +130,32 @@ bool SimulatedNode::Save(std::string& error) {
 }
 
 bool SimulatedNode::Reset(std::string& error) {
-    Load(brmodel::DefaultImage());
+    Load(brmodel::DefaultImage(m_number));
     return Save(error);
+}
+
+Network::Network(const brmodel::Options& options) {
+    for (unsigned k = 1; k <= std::max(1u, options.nodes); ++k)
+        m_nodes.push_back(std::make_unique<SimulatedNode>(options, static_cast<int>(k)));
+}
+
+bool Network::Open(const std::string& first, std::string& error) {
+    for (auto& node : m_nodes)
+        if (!node->Open(brmodel::NodeFileOf(first, node->Number()), error)) return false;
+    return true;
+}
+
+void Network::Advance() {
+    for (auto& node : m_nodes) node->Advance();
+}
+
+bool Network::Save(std::string& error) {
+    error.clear();
+    for (auto& node : m_nodes) {
+        std::string why;
+        if (!node->Save(why)) error += (error.empty() ? "" : "\n") + why;
+    }
+    return error.empty();
 }
 
 }  // namespace brhost

@@ -149,6 +149,15 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string NodeFileOf(const std::string& first, int number) {
+    if (number == 1) return first;
+    const std::size_t nameAt = first.size() - NameOf(first).size();
+    std::size_t dot = first.find_last_of('.');
+    // A dot in a folder's name, or one that starts the file's name, is no extension.
+    if (dot == std::string::npos || dot <= nameAt) dot = first.size();
+    return first.substr(0, dot) + std::to_string(number) + first.substr(dot);
+}
+
 std::string TempFor(const std::string& target, const std::string& tag) { return target + ".brisel-" + tag + ".tmp"; }
 
 bool IsTempOf(const std::string& name, const std::string& targetName) {

@@ -55,6 +55,10 @@ using AfterStep = std::function<void(SaveStep)>;
 // "C:\a\node.txt" -> "C:\a" and "node.txt" (either slash; no folder: "").
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
+// The file of node number of a network whose node 1 keeps first: first
+// itself for node 1, else the number before first's extension, beside it
+// ("C:\a\node.txt", 2 -> "C:\a\node2.txt"; "C:\a.b\node", 3 -> "C:\a.b\node3").
+std::string NodeFileOf(const std::string& first, int number);
 // The temporary files of a save of target: "node.txt.brisel-TAG.tmp", and
 // the fixed "node.txt.tmp" of earlier versions; other names, a user's own
 // "node.txt.backup.tmp" among them, are not the tool's.

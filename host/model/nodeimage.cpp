@@ -95,9 +95,9 @@ Image BlankImage() {
     return image;
 }
 
-Image DefaultImage() {
+Image DefaultImage(int number) {
     Image image = BlankImage();
-    image.name = "Sunblind controller 1";
+    image.name = "Sunblind controller " + std::to_string(number);
     // A building with four facades: the east and south blinds (1, 2) follow
     // the common roof sensor, west and north (3, 4) their own sensors.
     struct Row {

@@ -64,8 +64,9 @@ void PutU16(Items& items, long index, unsigned value, int at = 0);
 
 // Every item present at kItemSize, all zero.
 Image BlankImage();
-// The embedded default node: a name and sensible settings for all four
-// channels, blinds up, lux at the start of the simulated day.
-Image DefaultImage();
+// The embedded default node: the name "Sunblind controller <number>" and
+// sensible settings for all four channels, blinds up, lux at the start of
+// the simulated day. Every node of a network starts alike but for its name.
+Image DefaultImage(int number = 1);
 
 }  // namespace brmodel

@@ -14,7 +14,11 @@ namespace brmodel {
 const char kUsage[] =
     "usage: brhost [options]\n"
     "  --node FILE          node image file (default %APPDATA%\\Brisel\\node.txt)\n"
-    "  --reset              start from the built-in default node (overwrites FILE)\n"
+    "  --nodes N            simulate N nodes (1-16, default 1); node k > 1 keeps its\n"
+    "                       file beside FILE, e.g. node2.txt\n"
+    "  --select K           the node selected at start (default 1)\n"
+    "  --reset              start every node from the built-in default (overwrites\n"
+    "                       their files)\n"
     "  --latency MS         delay every node call by MS milliseconds (0-60000)\n"
     "  --fail-read LIST     reads of these items fail, e.g. 21,30\n"
     "  --fail-write LIST    writes of these items fail\n"
@@ -103,6 +107,13 @@ bool ParseOptions(const std::vector<std::string>& args, Options& out, std::strin
             if (!value(v)) return false;
             if (v.empty()) return error = "--node needs a file name", false;
             o.nodeFile = v;
+        } else if (a == "--nodes" || a == "--select") {
+            if (!value(v)) return false;
+            if (!Whole(v, 1, kMaxNodes, n))
+                return error = a + ": \"" + v + "\" is not " + (a == "--nodes" ? "a number of nodes" : "a node") +
+                               " from 1 to " + std::to_string(kMaxNodes),
+                       false;
+            (a == "--nodes" ? o.nodes : o.select) = static_cast<unsigned>(n);
         } else if (a == "--latency") {
             if (!value(v)) return false;
             if (!Whole(v, 0, 60000, n)) return error = "--latency: \"" + v + "\" is not 0-60000 ms", false;
@@ -162,6 +173,11 @@ bool ParseOptions(const std::vector<std::string>& args, Options& out, std::strin
             error = "unknown option \"" + a + "\"";
             return false;
         }
+    }
+    if (o.select > o.nodes) {
+        error = "--select: node " + std::to_string(o.select) + " is not one of the " + std::to_string(o.nodes) +
+                " node(s); give --nodes " + std::to_string(o.select) + " or more";
+        return false;
     }
     if (o.warmUp < 0) o.warmUp = o.span;
     out = o;

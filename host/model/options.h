@@ -10,8 +10,12 @@ namespace brmodel {
 
 enum class Interfaces { None, Reader, Writer, Both };
 
+constexpr unsigned kMaxNodes = 16;
+
 struct Options {
     std::string nodeFile;       // empty: the default file in the user's data folder
+    unsigned nodes = 1;         // simulated nodes on the network (1..kMaxNodes)
+    unsigned select = 1;        // the node selected at start (1..nodes)
     bool reset = false;
     unsigned latencyMs = 0;
     std::set<long> failRead, failWrite;

@@ -249,6 +249,36 @@ static void test_node_file() {
     }
 }
 
+// Three nodes, each on its own file beside the first, with its own name and
+// lock; --reset and the failure options reach every node.
+static void test_network_of_nodes() {
+    const std::string dir = FreshDir("network");
+    brmodel::Image west = brmodel::DefaultImage();
+    west.name = "West wing";
+    Spit(dir + "\\node2.txt", brmodel::FormatImage(west));
+    for (bool reset : {false, true}) {
+        std::vector<std::string> args = {"--nodes", "3", "--fail-read", "21"};
+        if (reset) args.push_back("--reset");
+        brmodel::Options o;
+        std::string error;
+        ok(brmodel::ParseOptions(args, o, error), "%s", error.c_str());
+        brhost::Network network(o);
+        if (!ok(network.Open(dir + "\\node.txt", error), "open: %s", error.c_str())) continue;
+        for (int k = 1; k <= 3; ++k) {
+            const std::string file = dir + "\\node" + (k == 1 ? "" : std::to_string(k)) + ".txt";
+            const std::string name = k == 2 && !reset ? "West wing" : "Sunblind controller " + std::to_string(k);
+            brhost::SimulatedNode& node = network.Node(k);
+            ok(node.Path() == file && node.Image().name == name && Slurp(file).find("name: " + name + "\n") != std::string::npos,
+               "reset %d, node %d: %s, \"%s\"", reset, k, node.Path().c_str(), node.Image().name.c_str());
+            ok(Read(node, 21) != 0 && Read(node, 30) == 0, "reset %d, node %d: the failure options", reset, k);
+            brhost::SimulatedNode other(o);
+            ok(!other.Open(file, error) && error.find(file + " is in use") == 0, "node %d not locked: %s", k,
+               error.c_str());
+        }
+    }
+    ok(Names(dir) == (std::vector<std::string>{"node.txt", "node2.txt", "node3.txt"}), "locks left");
+}
+
 // The readings move between two of the page's 2-second refreshes, and a
 // written setpoint changes where the blind goes.
 // A save reaches the disk: the temporary is flushed before it is closed
@@ -406,5 +436,5 @@ static void test_chart_draws() {
 }
 
 WTEST_MAIN(WTEST(test_discovery_on_registry), WTEST(test_plugin_load), WTEST(test_options_on_node),
-           WTEST(test_node_file), WTEST(test_save_reaches_the_disk), WTEST(test_live_node), WTEST(test_callback_failures_stay_in_the_node),
+           WTEST(test_node_file), WTEST(test_network_of_nodes), WTEST(test_save_reaches_the_disk), WTEST(test_live_node), WTEST(test_callback_failures_stay_in_the_node),
            WTEST(test_chart_draws))

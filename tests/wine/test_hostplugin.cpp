@@ -32,7 +32,11 @@ INT_PTR CALLBACK InfoPage(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* access = reinterpret_cast<Access*>(reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam);
         char name[51] = "";
-        if (access->reader && access->reader->GetNodeName(name, 50) == 0) SetDlgItemTextA(hwnd, 301, name);
+        if (access->reader && access->reader->GetNodeName(name, 50) == 0) {
+            SetDlgItemTextA(hwnd, 301, name);
+            std::printf("plugin: node \"%s\"\n", name);  // for the tests that run the host
+            std::fflush(stdout);
+        }
         return TRUE;
     }
     return FALSE;
@@ -99,7 +103,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT) override {
         if (verb != OLEIVERB_PROPERTIES) return OLEOBJ_S_INVALIDVERB;
-        IOleClientSite* from = site ? site : m_site.get();
+        // As a real control does: the node is the one of the site it was given.
+        IOleClientSite* from = m_site ? m_site.get() : site;
         Access access;
         if (from) {
             from->QueryInterface(IID_INodeReader, access.reader.put_void());

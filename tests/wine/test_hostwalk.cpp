@@ -86,6 +86,27 @@ std::string NameIn(const std::string& path) {
     return brmodel::ParseImage(Slurp(path), image, error) ? image.name : "";
 }
 
+// Channel 1's drive time (item 30, 0.1 s) in a node file.
+unsigned DriveTimeIn(const std::string& path) {
+    brmodel::Image image;
+    std::string error;
+    return brmodel::ParseImage(Slurp(path), image, error) ? brmodel::GetU16(image.items, 30) : 0;
+}
+
+// The mean height, from the top, of the chart's level line in a screenshot.
+double LevelLineY(const std::string& path) {
+    const std::string bytes = Slurp(path);
+    BITMAPINFOHEADER info = {};
+    if (bytes.size() > 54) std::memcpy(&info, bytes.data() + 14, sizeof info);
+    const std::size_t stride = (static_cast<std::size_t>(info.biWidth) * 3 + 3) & ~std::size_t(3);
+    double sum = 0, count = 0;
+    for (LONG y = 0; y < info.biHeight; ++y)  // bottom-up
+        for (std::size_t at = 54 + y * stride, x = 0; x < static_cast<std::size_t>(info.biWidth); ++x, at += 3)
+            if (at + 3 <= bytes.size() && bytes.compare(at, 3, "\x3C\x96\x14") == 0)  // RGB(20, 150, 60)
+                sum += info.biHeight - 1 - y, ++count;
+    return count ? sum / count : 0;
+}
+
 std::string Common(const std::string& node) {
     return "--program-id \"" + std::string(kTestProgramId) + "\" --node \"" + node + "\" --tick 250";
 }
@@ -105,6 +126,41 @@ static void test_walk_through() {
                              "Write pressed: 1 item(s) read, 1 item(s) written", "pressing Exit", "done, 3 screenshot(s)"})
         ok(r.out.find(said) != std::string::npos, "no \"%s\" in\n%s", said, r.out.c_str());
     ok(Slurp(node).find("name: Sunblind controller 1") != std::string::npos, "node file not written");
+    DeleteClass(kFakeClsid);
+}
+
+// The walk on node 1 (by default) or node 2: that node's control has that
+// node's site, so the plug-in reads its name and rounds its drive time in
+// its file only; the chart shows that node, where node 2's blinds stay at
+// 0 % and node 1's move.
+static void test_walk_on_the_selected_node() {
+    ok(RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId), "cannot register");
+    const char* names[] = {"Sunblind controller 1", "West wing"};
+    const unsigned before[] = {123, 456}, after[] = {120, 460};  // the stand-in writes whole seconds
+    double levelY[2] = {};
+    for (int s : {0, 1}) {
+        const std::string dir = FreshDir("walk-select"), files[] = {dir + "\\node.txt", dir + "\\node2.txt"};
+        for (int k : {0, 1}) {
+            brmodel::Image image = brmodel::DefaultImage();
+            image.name = names[k];
+            brmodel::PutU16(image.items, 30, before[k]);
+            for (int n = 1; n <= 4 && k == 1; ++n) {
+                brmodel::Settings settings = brmodel::GetSettings(image.items, n);
+                settings.topLevel = settings.bottomLevel = image.items[brmodel::Channel(n).level][0] = 0;
+                brmodel::PutSettings(image.items, n, settings);
+            }
+            Spit(files[k], brmodel::FormatImage(image));
+        }
+        const Result r = RunHost(Common(files[0]) + " --nodes 2" + (s ? " --select 2" : "") + " --demo-walk \"" + dir + "\"");
+        ok(r.code == 0 && r.out.find("plugin: node \"" + std::string(names[s]) + "\"") != std::string::npos &&
+               r.out.find("plugin: node \"" + std::string(names[1 - s])) == std::string::npos,
+           "node %d: exit code %lu\n%s", s + 1, r.code, r.out.c_str());
+        for (int k : {0, 1})
+            ok(DriveTimeIn(files[k]) == (k == s ? after[k] : before[k]), "node %d selected: node %d's drive time %u",
+               s + 1, k + 1, DriveTimeIn(files[k]));
+        levelY[s] = LevelLineY(dir + "\\host.bmp");
+    }
+    ok(levelY[0] > 0 && levelY[1] > levelY[0] + 20, "level line at %.0f (node 1), %.0f (node 2)", levelY[0], levelY[1]);
     DeleteClass(kFakeClsid);
 }
 
@@ -263,6 +319,6 @@ static void test_node_file_in_use() {
     CloseHandle(other);
 }
 
-WTEST_MAIN(WTEST(test_walk_through), WTEST(test_walk_with_the_module), WTEST(test_walk_without_interfaces),
+WTEST_MAIN(WTEST(test_walk_through), WTEST(test_walk_on_the_selected_node), WTEST(test_walk_with_the_module), WTEST(test_walk_without_interfaces),
            WTEST(test_failures_exit_clearly), WTEST(test_node_file_in_any_folder), WTEST(test_save_stopped_after_each_step),
            WTEST(test_node_file_in_use))

@@ -281,3 +281,10 @@ TEST(NodeFile, PathsSplitOnEitherSlash) {
     EXPECT_EQ(FolderOf("node.txt"), "");
     EXPECT_EQ(NameOf("node.txt"), "node.txt");
 }
+
+TEST(NodeFile, EveryNodeOfANetworkHasItsOwnFileBesideTheFirst) {
+    EXPECT_EQ(NodeFileOf("C:\\a\\node.txt", 1), "C:\\a\\node.txt");
+    EXPECT_EQ(NodeFileOf("C:\\a\\node.txt", 16), "C:\\a\\node16.txt");
+    EXPECT_EQ(NodeFileOf("C:\\a.b\\node", 3), "C:\\a.b\\node3");  // a folder's dot is no extension
+    EXPECT_EQ(NodeFileOf("/x/.node", 2), "/x/.node2");              // nor a leading one
+}

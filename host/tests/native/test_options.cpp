@@ -16,6 +16,7 @@ TEST(Options, Defaults) {
     EXPECT_TRUE(o.nodeFile.empty() && o.demoDir.empty() && !o.reset && !o.properties);
     EXPECT_EQ(o.span, 600);
     EXPECT_EQ(o.warmUp, 600) << "the chart opens filled";
+    EXPECT_TRUE(o.nodes == 1 && o.select == 1);
     ASSERT_TRUE(ParseOptions({"--span", "1800"}, o, error));
     EXPECT_EQ(o.warmUp, 1800) << "the warm-up follows the span";
 }
@@ -27,7 +28,7 @@ TEST(Options, Accepted) {
                               "--fail-read", "13", "--fail-write", "33", "--fail-all", "--interfaces", "reader",
                               "--demo-walk", "out", "--tick", "200", "--program-id", "01 02 03 04 05 06 07 08",
                               "--seed", "42", "--day", "120", "--properties", "--span", "300",
-                              "--warm-up", "0", "--stop-save-after", "flush"},
+                              "--warm-up", "0", "--stop-save-after", "flush", "--select", "16", "--nodes", "16"},
                              o, error))
         << error;
     EXPECT_EQ(o.nodeFile, "n.txt");
@@ -44,6 +45,7 @@ TEST(Options, Accepted) {
     EXPECT_EQ(o.span, 300);
     EXPECT_EQ(o.warmUp, 0);
     EXPECT_EQ(o.stopSaveAfter, "flush");
+    EXPECT_TRUE(o.nodes == 16 && o.select == 16) << "the selection may come before the count";
     for (auto [word, which] : {std::pair{"none", Interfaces::None}, {"writer", Interfaces::Writer}, {"both", Interfaces::Both}}) {
         ASSERT_TRUE(ParseOptions({"--interfaces", word}, o, error));
         EXPECT_EQ(o.interfaces, which);
@@ -73,6 +75,11 @@ TEST(Options, RefusedWithTheOptionNamed) {
         {{"--span", "59"}, "--span: \"59\" is not 60-86400 s"},
         {{"--warm-up", "-1"}, "--warm-up: \"-1\" is not 0-86400 s"},
         {{"--stop-save-after", "rename"}, "--stop-save-after: \"rename\" is not create, write"},
+        {{"--nodes", "0"}, "--nodes: \"0\" is not a number of nodes from 1 to 16"},
+        {{"--nodes", "17"}, "--nodes: \"17\""},
+        {{"--nodes", "2.5"}, "--nodes: \"2.5\""},
+        {{"--select", "2"}, "--select: node 2 is not one of the 1 node(s)"},
+        {{"--nodes", "3", "--select", "4"}, "--select: node 4 is not one of the 3 node(s); give --nodes 4"},
     };
     for (const Row& row : rows) {
         Options o;
