@@ -4,7 +4,8 @@
 # prefix and runs the tool with the plug-in's Properties open on a simulated
 # node. With a usable display it is interactive; without one it runs on a
 # display of its own and walks through every tab, saving a screenshot of
-# each under build/screenshots/. Extra arguments go to the tool (see
+# each under build/screenshots/, then saves node 1's settings and loads them
+# into node 2 (a screenshot of the confirmation too). Extra arguments go to the tool (see
 # README.md), e.g. bash scripts/run.sh --latency 300 --fail-read 21
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,8 +30,14 @@ fi
 shots=$root/build/screenshots
 rm -rf "$shots" && mkdir -p "$shots"
 echo "run: no display; walking through the plug-in's tabs on a private one"
+# The walk rehearses on a network of two fresh nodes of its own (node 1's
+# settings saved and loaded into node 2), so the nodes you work with
+# interactively are left alone.
+walknet=$root/build/walk-network
+mkdir -p "$walknet"
 rc=0
-wine "$BRISEL_BUILD/brhost.exe" --demo-walk "$(winepath -w "$shots")" "$@" || rc=$?
+wine "$BRISEL_BUILD/brhost.exe" --demo-walk "$(winepath -w "$shots")" \
+  --nodes 2 --reset --node "$(winepath -w "$walknet")\\node.txt" "$@" || rc=$?
 for bmp in "$shots"/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

@@ -219,6 +219,13 @@ void OpenProperties(HWND hwnd) {
     h.inVerb = false;
     if (h.walk) {
         h.walk->Stop();
+        if (SUCCEEDED(hr) && h.walk->WantsNode()) {
+            // The walk goes on with the next node's sheet.
+            Select(h, h.walk->WantsNode());
+            h.walk->OnNextNode(h.Node());
+            PostMessageW(hwnd, kOpenProperties, 0, 0);
+            return;
+        }
         if (FAILED(hr)) h.exitCode = Report(kExitPlugin, "The plug-in's Properties failed: " + DescribeHresult(hr));
         else if (!h.walk->Finished()) h.exitCode = Report(kExitPlugin, "The plug-in's Properties returned before the walk-through ended");
         else if (!h.walk->Succeeded()) h.exitCode = Report(kExitPlugin, "Walk-through failed: " + h.walk->error);
@@ -421,6 +428,9 @@ int Run(HINSTANCE instance, const std::vector<std::string>& args) {
             if (SaveWindowBitmap(host.window, shot, why)) std::printf("walk: screenshot %s\n", shot.c_str());
             else std::printf("walk: no screenshot of the host window: %s\n", why.c_str());
             host.walk = std::make_unique<DemoWalk>(host.window, host.options.demoDir, host.options.tickMs, host.Node());
+            // On a network the walk saves this node's settings and loads
+            // them into the next node.
+            if (host.network->Size() > 1) host.walk->loadInto = host.selected % host.network->Size() + 1;
         }
         if (host.walk || host.options.properties) PostMessageW(host.window, kOpenProperties, 0, 0);
 

@@ -14,11 +14,12 @@ namespace {
 
 constexpr char kSheetCaption[] = "Sarp";
 constexpr int kRead = 268, kWrite = 269;
+constexpr int kSaveSettings = 300, kLoadSettings = 301;  // on the node-information tab
 constexpr int kPatience = 40;  // ticks to wait for the sheet
 
 std::string Text(HWND hwnd) {
-    wchar_t text[512] = L"";
-    GetWindowTextW(hwnd, text, 512);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, &text[0], static_cast<int>(text.size()))));
     return Utf8(text);
 }
 
@@ -112,8 +113,16 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path, std::string& error) {
 }
 
 DemoWalk::DemoWalk(HWND owner, std::string dir, unsigned tickMs, SimulatedNode& node)
-    : m_owner(owner), m_dir(std::move(dir)), m_tick(tickMs), m_node(node) {
+    : m_owner(owner), m_dir(std::move(dir)), m_tick(tickMs), m_node(&node) {
     while (!m_dir.empty() && (m_dir.back() == '\\' || m_dir.back() == '/')) m_dir.pop_back();
+    m_settingsFile = m_dir + "\\settings.txt";
+}
+
+void DemoWalk::OnNextNode(SimulatedNode& node) {
+    m_node = &node;
+    m_sheet = nullptr;
+    m_waited = 0;
+    m_state = State::FindSheet;
 }
 
 void DemoWalk::Say(const std::string& line) {
@@ -144,17 +153,63 @@ bool DemoWalk::AnswerMessageBoxes() {
     for (HWND hwnd : ThreadWindows()) {
         if (hwnd == m_owner || !IsWindowVisible(hwnd) || ClassOf(hwnd) != "#32770") continue;
         if (Text(hwnd) == kSheetCaption) continue;
-        const std::string box = Text(hwnd) + ": " + Text(GetDlgItem(hwnd, 0xFFFF));
+        // The Open and Save As dialogs (their file name box is cmb13) get the
+        // walk's settings file.
+        if (HWND name = GetDlgItem(hwnd, 0x47C)) {
+            if (GetPropW(hwnd, L"brhost.answered")) continue;
+            SetPropW(hwnd, L"brhost.answered", reinterpret_cast<HANDLE>(1));
+            SetWindowTextW(name, Wide(m_settingsFile).c_str());
+            Say("\"" + Text(hwnd) + "\" answered with " + m_settingsFile);
+            PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+            answered = true;
+            continue;
+        }
+        const std::string text = Text(GetDlgItem(hwnd, 0xFFFF));
+        const std::string box = Text(hwnd) + ": " + text;
         boxes.push_back(box);
-        Say("message box \"" + box + "\" answered with OK");
-        PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+        // What a load would change is worth a picture before it is agreed to.
+        if (text.find("Press OK to write") != std::string::npos) {
+            const std::string file = m_dir + "\\confirm.bmp";
+            std::string why;
+            if (SaveWindowBitmap(hwnd, file, why)) shots.push_back(file), Say("screenshot " + file);
+        } else if (m_state == State::Saving || m_state == State::Loading) {
+            m_answered = true;
+        }
+        const int answer = GetDlgItem(hwnd, IDYES) ? IDYES : IDOK;
+        Say("message box \"" + box + "\" answered with " + (answer == IDYES ? "Yes" : "OK"));
+        PostMessageA(hwnd, WM_COMMAND, answer, 0);
         answered = true;
     }
     return answered;
 }
 
+void DemoWalk::PressOnFirstTab(int id, const char* name) {
+    SendMessageA(m_sheet, PSM_SETCURSEL, 0, 0);
+    HWND page = reinterpret_cast<HWND>(SendMessageA(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    HWND button = page ? GetDlgItem(page, id) : nullptr;
+    if (!button) {
+        // Another node's plug-in: nothing to rehearse with.
+        Say(std::string("the first tab has no ") + name + " button; no settings saved or loaded");
+        m_state = State::Done;
+        Stop();
+        return Exit();
+    }
+    Say(std::string(name) + " pressed");
+    m_answered = false;
+    m_waited = 0;
+    // Posted: the dialogs it opens run their own loop, in which this timer
+    // goes on answering them.
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void DemoWalk::Exit() {
+    Say("pressing Exit");
+    PostMessageA(m_sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+}
+
 void DemoWalk::Tick() {
-    if (m_state == State::Done) return;
+    // Between sheets the host, not the walk, has the next step.
+    if (m_state == State::Done || m_state == State::OpenNext) return;
     if (AnswerMessageBoxes()) return;
     if (m_sheet && !IsWindow(m_sheet)) return Fail("the sheet closed before the walk ended");
     switch (m_state) {
@@ -170,7 +225,7 @@ void DemoWalk::Tick() {
         if (m_tabs <= 0) return Fail("the sheet has no tabs");
         Say("sheet open with " + std::to_string(m_tabs) + " tab(s)");
         m_tab = 0;
-        m_state = State::Select;
+        m_state = m_node->Number() == loadInto ? State::Load : State::Select;
         return Tick();
     }
     case State::Select:
@@ -185,23 +240,23 @@ void DemoWalk::Tick() {
             m_state = State::Capture;
             return Tick();
         }
-        m_reads = m_node.reads;
-        m_failures = m_node.failures;
+        m_reads = m_node->reads;
+        m_failures = m_node->failures;
         SendMessageA(read, BM_CLICK, 0, 0);
-        Say("Read pressed: " + std::to_string(m_node.reads - m_reads) + " item(s) read, " +
-            std::to_string(m_node.failures - m_failures) + " call(s) failed");
+        Say("Read pressed: " + std::to_string(m_node->reads - m_reads) + " item(s) read, " +
+            std::to_string(m_node->failures - m_failures) + " call(s) failed");
         m_state = State::Write;
         return;
     }
     case State::Write: {
         HWND page = reinterpret_cast<HWND>(SendMessageA(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-        m_reads = m_node.reads;
-        m_writes = m_node.writes;
-        m_failures = m_node.failures;
+        m_reads = m_node->reads;
+        m_writes = m_node->writes;
+        m_failures = m_node->failures;
         SendMessageA(GetDlgItem(page, kWrite), BM_CLICK, 0, 0);
-        Say("Write pressed: " + std::to_string(m_node.reads - m_reads) + " item(s) read, " +
-            std::to_string(m_node.writes - m_writes) + " item(s) written, " +
-            std::to_string(m_node.failures - m_failures) + " call(s) failed");
+        Say("Write pressed: " + std::to_string(m_node->reads - m_reads) + " item(s) read, " +
+            std::to_string(m_node->writes - m_writes) + " item(s) written, " +
+            std::to_string(m_node->failures - m_failures) + " call(s) failed");
         readWriteDone = true;
         m_state = State::Capture;
         return;
@@ -217,12 +272,31 @@ void DemoWalk::Tick() {
             return;
         }
         if (!readWriteDone) Say("no tab has Read and Write buttons; nothing read or written");
+        if (loadInto) {
+            m_state = State::Save;
+            return;
+        }
         m_state = State::Done;
         Stop();
-        Say("pressing Exit");
-        PostMessageA(m_sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+        Exit();
         return;
     }
+    case State::Save:
+        m_state = State::Saving;
+        return PressOnFirstTab(kSaveSettings, "Save settings...");
+    case State::Saving:
+    case State::Loading:
+        if (!m_answered) {
+            if (++m_waited > kPatience) Fail("no answer from the plug-in after pressing its settings button");
+            return;
+        }
+        m_state = m_state == State::Saving ? State::OpenNext : State::Done;
+        if (m_state == State::Done) Stop();
+        return Exit();
+    case State::Load:
+        m_state = State::Loading;
+        return PressOnFirstTab(kLoadSettings, "Load settings...");
+    case State::OpenNext:
     case State::Done:
         return;
     }

@@ -110,8 +110,11 @@ Image DefaultImage(int number) {
         {false, 18000, 6000, 10.0, 30.0, 45, 90, 20},
         {false, 30000, 12000, 20.0, 20.0, 60, 100, 30},
     };
+    // The other nodes of a network are not commissioned yet: every channel
+    // has the controller's factory settings and its own sensor.
+    const Row factory = {false, 10000, 5000, 5.0, 5.0, 30, 100, 0};
     for (int n = 1; n <= 4; ++n) {
-        const Row& row = rows[n - 1];
+        const Row& row = number > 1 ? factory : rows[n - 1];
         Settings s;
         s.commonLux = row.common;
         s.downSetpoint = row.down;

@@ -64,9 +64,10 @@ void PutU16(Items& items, long index, unsigned value, int at = 0);
 
 // Every item present at kItemSize, all zero.
 Image BlankImage();
-// The embedded default node: the name "Sunblind controller <number>" and
-// sensible settings for all four channels, blinds up, lux at the start of
-// the simulated day. Every node of a network starts alike but for its name.
+// The embedded default node: the name "Sunblind controller <number>", blinds
+// up, lux at the start of the simulated day; node 1 with sensible settings
+// for its four channels, the others of a network with the controller's
+// factory settings, as not yet commissioned (the settings to copy to them).
 Image DefaultImage(int number = 1);
 
 }  // namespace brmodel

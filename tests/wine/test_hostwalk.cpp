@@ -174,14 +174,34 @@ static void test_walk_with_the_module() {
     auto reg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(ocx, "DllRegisterServer")));
     auto unreg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(ocx, "DllUnregisterServer")));
     ok(reg && reg() == S_OK, "DllRegisterServer failed");
-    const std::string dir = FreshDir("walk-module");
-    const Result r = RunHost("--node \"" + dir + "\\node.txt\" --tick 250 --demo-walk \"" + dir + "\"");
-    ok(r.code == 0, "exit code %lu\n%s", r.code, r.out.c_str());
-    for (const char* said : {"sheet open with 5 tab(s)", "tab 5 \"Sunblind 4\"", "Write pressed:", "done, 5 screenshot(s)"})
-        ok(r.out.find(said) != std::string::npos, "no \"%s\" in\n%s", said, r.out.c_str());
-    ok(r.out.find("0 item(s) written") == std::string::npos, "nothing written\n%s", r.out.c_str());
-    for (int tab = 1; tab <= 5; ++tab)
-        ok(IsBitmap(dir + "\\tab" + std::to_string(tab) + ".bmp"), "tab%d.bmp missing", tab);
+    // On a network of two the walk also saves node 1's settings and loads
+    // them into node 2, which then holds node 1's parameter records and
+    // drive times.
+    for (const char* nodes : {"1", "2"}) {
+        const std::string dir = FreshDir("walk-module");
+        const Result r = RunHost("--node \"" + dir + "\\node.txt\" --tick 250 --nodes " + nodes + " --demo-walk \"" +
+                                 dir + "\"");
+        ok(r.code == 0, "%s node(s): exit code %lu\n%s", nodes, r.code, r.out.c_str());
+        const bool two = nodes[0] == '2';
+        for (const char* said : {"sheet open with 5 tab(s)", "tab 5 \"Sunblind 4\"", "Write pressed:",
+                                 two ? "done, 6 screenshot(s)" : "done, 5 screenshot(s)"})
+            ok(r.out.find(said) != std::string::npos, "%s node(s): no \"%s\" in\n%s", nodes, said, r.out.c_str());
+        ok(r.out.find("0 item(s) written") == std::string::npos, "nothing written\n%s", r.out.c_str());
+        for (int tab = 1; tab <= 5; ++tab)
+            ok(IsBitmap(dir + "\\tab" + std::to_string(tab) + ".bmp"), "tab%d.bmp missing", tab);
+        if (!two) continue;
+        ok(IsBitmap(dir + "\\confirm.bmp") && r.out.find("written and read back") != std::string::npos,
+           "no confirmation picture or read-back\n%s", r.out.c_str());
+        const std::string first = Slurp(dir + "\\node.txt"), second = Slurp(dir + "\\node2.txt");
+        for (const char* item : {"item 21:", "item 22:", "item 30:", "item 31:", "item 32:", "item 33:"}) {
+            auto line = [&](const std::string& text) {
+                const std::size_t at = text.find(item);
+                return at == std::string::npos ? std::string("none") : text.substr(at, text.find('\n', at) - at);
+            };
+            ok(line(first) == line(second), "%s node 2 has %s, node 1 %s", item, line(second).c_str(),
+               line(first).c_str());
+        }
+    }
     if (unreg) unreg();
     FreeLibrary(ocx);
 }
