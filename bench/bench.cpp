@@ -10,7 +10,10 @@
 //   - CPU and wall time per tick over many ticks;
 //   - what the process holds with the sheet open on all four pages, before
 //     and after 300 ticks per page (ten minutes of the 2000 ms timer) and
-//     after BENCH_REAL_SECONDS (30) of real time with the real timers.
+//     after BENCH_REAL_SECONDS (30) of real time with the real timers;
+//   - node calls of Save settings, Load settings and Copy of all four
+//     channels beside the least they could make, and the module's own time
+//     among those calls with an instant and a slow host.
 // Run by scripts/bench.sh.
 #include <windows.h>
 #include <ole2.h>
@@ -28,6 +31,8 @@
 #include "pages/sunblindpage.h"
 #include "proofkit.h"
 #include "res/resource.h"
+#include "sheetdriver.h"
+#include "test_hostutil.h"
 #include "simnode/simnode.h"
 #include "wtest.h"
 
@@ -306,6 +311,65 @@ void LongRun(IOleObject* control, simnode::Site& site, int ticksPerPage, int rea
     });
 }
 
+// Save settings, Load settings (all four channels differ) and Copy of one
+// channel to the other three, on the node-information tab. The dialogs are
+// answered by the sheet driver's watch; what counts as the module's time is
+// that of each burst of node calls (calls closer than 15 ms apart) beyond
+// the host's latency, so the answering of the dialogs is left out.
+void Commissioning(IOleObject* control, simnode::Site& site, DWORD latency) {
+    simnode::Node& node = site.node;
+    node.latencyMs = latency;
+    std::vector<double> starts, ends;
+    node.beforeCall = [&](simnode::Call::Op, long) { starts.push_back(Now()); };
+    node.onCall = [&](const simnode::Call&) { ends.push_back(Now()); };
+    const std::string file = hosttest::FreshDir("bench-settings") + "\\settings.txt";
+    printf("\n## Settings files and copying, host taking %lu ms per call\n\n", static_cast<unsigned long>(latency));
+    printf("| action | reads | writes | least reads | least writes | module's time among the calls (ms) |\n"
+           "|---|---|---|---|---|---|\n");
+    RunVerb(control, site.ClientSite(), [&](HWND sheet) {
+        driver::BoxWatch watch;
+        watch.file = hosttest::W(file);
+        HWND page = PageOf(sheet, 0);
+        const struct Row {
+            const char* what;
+            int button;
+            std::function<void()> before;
+            proof::Counts least;
+        } rows[] = {
+            {"Save settings (four channels)", IDC_SAVESETTINGS, [] {}, {6, 0}},
+            // The node changed since the save: every channel differs.
+            {"Load settings (four channels differ)", IDC_LOADSETTINGS,
+             [&] { for (long item : {21L, 22L, 30L, 31L, 32L, 33L}) node.Item(item)[1] ^= 0x55; }, {6, 6}},
+            {"Copy Sunblind 1 to the other three", IDC_COPY,
+             [&] {
+                 // Channels 2-4 no longer hold channel 1's settings.
+                 node.Item(21)[20] ^= 0x33;
+                 for (long item : {31L, 32L, 33L}) node.Item(item)[1] ^= 0x33;
+                 node.Item(22)[5] ^= 0x33;
+                 node.Item(22)[20] ^= 0x33;
+                 for (int box : {IDC_COPYTO1, IDC_COPYTO2, IDC_COPYTO3}) SendDlgItemMessageA(page, box, BM_CLICK, 0, 0);
+             },
+             {6, 5}},
+        };
+        for (const Row& row : rows) {
+            row.before();
+            starts.clear();
+            ends.clear();
+            const size_t mark = node.log.size();
+            SendDlgItemMessageA(page, row.button, BM_CLICK, 0, 0);
+            const proof::Counts got = proof::CountCalls(node, mark);
+            double own = 0;
+            for (size_t i = 1; i < starts.size() && i < ends.size(); ++i)
+                if (starts[i] - ends[i - 1] < 15) own += starts[i] - ends[i - 1];
+            printf("| %s | %d | %d | %d | %d | %.2f |\n", row.what, got.reads, got.writes, row.least.reads,
+                   row.least.writes, own);
+        }
+    });
+    node.beforeCall = nullptr;
+    node.onCall = nullptr;
+    node.latencyMs = 0;
+}
+
 }  // namespace
 
 int main() {
@@ -336,6 +400,8 @@ int main() {
     FirstShowWithoutNode(control, site, static_cast<int>(EnvNumber("BENCH_VERBS", 15)));
     TickCost(control, site, static_cast<int>(EnvNumber("BENCH_TICKS", 4000)));
     LongRun(control, site, 300, static_cast<int>(EnvNumber("BENCH_REAL_SECONDS", 30)));
+    Commissioning(control, site, 0);
+    Commissioning(control, site, latency);
 
     control->SetClientSite(nullptr);
     control->Close(OLECLOSE_NOSAVE);
