@@ -3,19 +3,20 @@
 # build/fuzz and runs each for a bounded time: FUZZ_SECONDS (default 20).
 # The seeds in fuzz/corpus/<target> are read, never written; what the fuzzer
 # finds goes to build/fuzz/corpus/<target>, crashes to build/fuzz/.
-# Usage: scripts/fuzz.sh [target...]   (targets: text_to_real items)
+# Usage: scripts/fuzz.sh [target...]   (targets: text_to_real items settings_file)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${FUZZ_SECONDS:-20}
 out=build/fuzz
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(text_to_real items)
+[ ${#targets[@]} -gt 0 ] || targets=(text_to_real items settings_file)
 mkdir -p "$out"
 
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -I src/pages/encoding)
-lib=(src/pages/encoding/converter.cpp src/pages/encoding/real_text.cpp src/pages/encoding/sunblind_items.cpp)
+       -I src/pages/encoding -I src/pages/settings)
+lib=(src/pages/encoding/converter.cpp src/pages/encoding/real_text.cpp src/pages/encoding/sunblind_items.cpp
+     src/pages/settings/channel_settings.cpp src/pages/settings/settings_file.cpp)
 for t in "${targets[@]}"; do
   echo "fuzz: building $t"
   clang++ "${flags[@]}" "fuzz/${t}_fuzz.cpp" "${lib[@]}" -o "$out/${t}_fuzz"

@@ -21,7 +21,7 @@ wine_programs=(test_sheet fpu_roundtrip test_pages test_regsvr test_register tes
                test_msi test_wxsgen test_proof_alloc)
 # Only in the 64-bit prefix: both modules registered side by side.
 wine64_programs=(test_sidebyside)
-fuzz_targets=(text_to_real items)
+fuzz_targets=(text_to_real items settings_file)
 
 passed=0; failed=0; skipped=0
 summary=()    # one line per program
@@ -144,7 +144,7 @@ for arch in win32 win64; do
   collect_wine "$arch" "$log"
 done
 
-# ---- Short fuzzing of the text conversion and the item encodings.
+# ---- Short fuzzing of the text conversion, the item encodings and settings files.
 for t in "${fuzz_targets[@]}"; do
   if FUZZ_SECONDS=${FUZZ_SECONDS:-20} bash scripts/fuzz.sh "$t" >"build/fuzz-$t.log" 2>&1; then
     tally fuzz "$t" 1 0 0
