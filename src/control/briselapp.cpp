@@ -17,15 +17,14 @@ CBriselCtrlFactory::CBriselCtrlFactory()
     : COleObjectFactory(CLSID_BriselCtrl, RUNTIME_CLASS(CBriselCtrl), FALSE, kBriselProgID) {}
 
 BOOL CBriselCtrlFactory::UpdateRegistry(BOOL bRegister) {
-    g_nodeRegEntries[0].value = kNodeProgramIdText;
     if (bRegister) {
-        RegisterClsidSubKey(m_clsid, "Node");  // the discovery key is auxiliary: its failure is not reported
+        RegisterNodeKey(m_clsid);  // the discovery key is auxiliary: its failure is not reported
         return AfxOleRegisterControlClass(AfxGetInstanceHandle(), m_clsid, m_lpszProgID, IDS_BRISEL, IDB_BRISEL,
                                           afxRegApartmentThreading, kBriselOleMisc, LIBID_BriselLib, _wVerMajor,
                                           _wVerMinor);
     }
     // Another copy of the module registered elsewhere keeps its registration.
     if (!AfxOleClassRegisteredHere(m_clsid)) return TRUE;
-    UnregisterClsidSubKey(m_clsid, "Node");
+    UnregisterNodeKey(m_clsid);
     return AfxOleUnregisterClass(m_clsid, m_lpszProgID);
 }

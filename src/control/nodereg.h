@@ -7,27 +7,26 @@
 #include <windows.h>
 #include <objbase.h>
 
-struct NodeRegEntry {
-    const char* subKey;  // null ends a table
-    const char* value;   // written as the sub-key's default value
+#include <string>
+#include <vector>
+
+struct NodeKeyEntry {
+    std::wstring key;      // path under HKEY_CLASSES_ROOT
+    const wchar_t* value;  // written as the key's default value
 };
 
-// "ProgramID" (its value assigned before each use) and "TestID" ("%1",
-// written as these two characters), then the end row.
-extern NodeRegEntry g_nodeRegEntries[];
+// CLSID\{clsid}\Node; empty when the class ID cannot be formatted.
+std::wstring NodeKeyPath(REFCLSID clsid);
+// The entries below the discovery key nodeKey, in the order they are
+// written: ProgramID (the node application's 8-byte program ID as text,
+// "94 4B 61 6C 64 6F 72 2E"), then TestID ("%1", these two characters).
+std::vector<NodeKeyEntry> NodeKeyEntries(const std::wstring& nodeKey);
 
-// The node application's 8-byte program ID as registry text.
-extern const char kNodeProgramIdText[];  // "94 4B 61 6C 64 6F 72 2E"
-
-// Creates CLSID\{clsid}\<keyName> and writes g_nodeRegEntries under it;
-// FALSE when the class ID cannot be formatted, the path does not fit, the
-// key cannot be created or a row cannot be written.
-BOOL RegisterClsidSubKey(REFCLSID clsid, const char* keyName);
-// Deletes the table's sub-keys and the key; FALSE only when the path cannot
-// be formed.
-BOOL UnregisterClsidSubKey(REFCLSID clsid, const char* keyName);
-// Writes each row (overwrite FALSE: skips rows whose sub-key already has a
-// value); stops with FALSE at the first row that cannot be written.
-BOOL SetRegEntries(const NodeRegEntry* table, BOOL overwrite, HKEY parent);
-// Deletes each row's sub-key, ignoring failures; always TRUE.
-BOOL DeleteRegEntries(const NodeRegEntry* table, HKEY parent);
+// Writes the class's discovery key entry by entry; FALSE when the class ID
+// cannot be formatted or an entry cannot be written, and the entries after
+// that one are not tried.
+BOOL RegisterNodeKey(REFCLSID clsid);
+// Deletes the entries' keys, then the discovery key unless something else is
+// below it, ignoring failures; FALSE only when the class ID cannot be
+// formatted.
+BOOL UnregisterNodeKey(REFCLSID clsid);

@@ -1,7 +1,5 @@
 #include "files.h"
 
-#include <cstdio>
-
 #include "handles.h"
 
 std::wstring AfxWideFromUtf8(const std::string& utf8) {
@@ -31,11 +29,7 @@ std::string AfxSystemMessage(DWORD code) {
     while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' ' ||
                               words.back() == L'.'))
         words.pop_back();
-    if (words.empty()) {
-        char number[32];
-        std::snprintf(number, sizeof number, "error %lu", code);
-        return number;
-    }
+    if (words.empty()) return "error " + std::to_string(code);
     return AfxUtf8FromWide(words);
 }
 
@@ -62,7 +56,7 @@ bool AfxReadSmallFile(const std::wstring& path, std::size_t limit, std::string& 
 
 bool AfxWriteFileDurably(const std::wstring& path, const std::string& bytes, std::string& error) {
     wchar_t tag[64];
-    std::swprintf(tag, 64, L".brisel-%lX-%lX.tmp", GetCurrentProcessId(), GetTickCount());
+    wsprintfW(tag, L".brisel-%lX-%lX.tmp", GetCurrentProcessId(), GetTickCount());
     const std::wstring temp = path + tag;
     bool written = false;
     {

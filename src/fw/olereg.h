@@ -6,21 +6,35 @@
 
 #include <ole2.h>
 
+#include <string>
+
 // Registration flags of AfxOleRegisterControlClass.
 enum {
     afxRegInsertable = 0x0001,          // offered in containers' Insert Object lists
     afxRegApartmentThreading = 0x0002,  // ThreadingModel=Apartment
 };
 
-// The GUID in registry form ({...}, 38 characters); FALSE when it cannot be
-// formatted.
-BOOL AfxGuidToStringA(REFGUID guid, char (&text)[39]);
+// A GUID in registry form, "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}", in
+// characters with the terminating zero.
+constexpr int kGuidStringChars = 39;
+
+// The GUID in registry form; empty when it cannot be formatted.
+std::wstring AfxGuidToString(REFGUID guid);
+
+// Keys under HKEY_CLASSES_ROOT in this process's registry view, each named
+// by its path there. Creates the key and the keys on the way.
+bool AfxRegCreateKey(const std::wstring& path);
+// Sets a string value (name null: the default value), creating the keys.
+bool AfxRegSetString(const std::wstring& path, const wchar_t* name, const std::wstring& value);
+// Deletes the key, with everything below it (tree) or only when nothing is
+// (not tree); a key that does not exist counts as deleted.
+bool AfxRegDeleteKey(const std::wstring& path, bool tree);
 
 // Registers the type library that the module hInstance carries as resource
 // TYPELIB 1 (pszFileName null) or the one in pszFileName. Fails when it
 // cannot be loaded, is not the library tlid, or cannot be registered.
-BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid, LPCSTR pszFileName = nullptr,
-                           LPCSTR pszHelpDir = nullptr);
+BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid, LPCWSTR pszFileName = nullptr,
+                           LPCWSTR pszHelpDir = nullptr);
 // Removes the registration of version wVerMajor.wVerMinor of tlid, unless
 // it names another module file that exists (another copy of the module).
 BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid = 0);

@@ -70,6 +70,48 @@ static void test_register_failures() {
     }
 }
 
+// Every value the registration writes is a string value holding exactly
+// its text and one terminating zero, as readers that take the stored bytes
+// as they are (without adding a zero) need it.
+static void test_value_bytes() {
+    ocx::Module module;
+    if (!ok(module.Register() == S_OK, "register")) return;
+    const std::string built = ocx::Path();
+    const std::wstring path(built.begin(), built.end()), cls = L"CLSID\\{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}";
+    const struct Row {
+        std::wstring key;
+        const wchar_t* name;
+        std::wstring text;
+    } rows[] = {
+        {cls, nullptr, L"Brisel Control"},
+        {cls + L"\\InprocServer32", nullptr, path},
+        {cls + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {cls + L"\\ToolboxBitmap32", nullptr, path + L", 1"},
+        {cls + L"\\MiscStatus", nullptr, L"0"},
+        {cls + L"\\MiscStatus\\1", nullptr, L"131473"},
+        {cls + L"\\TypeLib", nullptr, L"{B42E6C39-22E8-49EF-8995-52B26D5A1030}"},
+        {cls + L"\\Version", nullptr, L"1.0"},
+        {cls + L"\\ProgID", nullptr, L"Brisel.BriselCtrl.1"},
+        {cls + L"\\Node\\ProgramID", nullptr, L"94 4B 61 6C 64 6F 72 2E"},
+        {cls + L"\\Node\\TestID", nullptr, L"%1"},
+        {L"Brisel.BriselCtrl.1", nullptr, L"Brisel Control"},
+        {L"Brisel.BriselCtrl.1\\CLSID", nullptr, L"{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}"},
+    };
+    for (const Row& row : rows) {
+        wchar_t data[MAX_PATH + 16] = {};
+        DWORD type = 0, size = sizeof data - sizeof(wchar_t);  // room for a zero the value may lack
+        HKEY key = nullptr;
+        const bool read = RegOpenKeyExW(HKEY_CLASSES_ROOT, row.key.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS &&
+                          RegQueryValueExW(key, row.name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
+                              ERROR_SUCCESS;
+        if (key) RegCloseKey(key);
+        const DWORD expected = static_cast<DWORD>((row.text.size() + 1) * sizeof(wchar_t));
+        ok(read && type == REG_SZ && size == expected && data == row.text, "%ls %ls: type %lu, %lu bytes (%lu), %ls",
+           row.key.c_str(), row.name ? row.name : L"(default)", type, size, expected, data);
+    }
+    ok(module.Unregister() == S_OK, "unregister");
+}
+
 // Unregistering undoes registration whatever is already gone.
 static void test_unregister_leftovers() {
     struct Row {
@@ -353,5 +395,5 @@ static void test_not_safe_for_scripting() {
 
 static void init() { CoInitialize(nullptr); }
 
-WTEST_MAIN(WTEST(init), WTEST(test_version_block), WTEST(test_register_failures), WTEST(test_unregister_leftovers), WTEST(test_type_library),
+WTEST_MAIN(WTEST(init), WTEST(test_version_block), WTEST(test_register_failures), WTEST(test_value_bytes), WTEST(test_unregister_leftovers), WTEST(test_type_library),
            WTEST(test_exports_bad_arguments), WTEST(test_not_safe_for_scripting), WTEST(test_unload))
