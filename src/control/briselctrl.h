@@ -4,13 +4,14 @@
 // client site.
 #pragma once
 
+#include "brisel_h.h"  // from the IDL: LIBID_BriselLib, CLSID_Brisel, DIID__DBrisel, DIID__DBriselEvents
 #include "fw/olecontrol.h"
 
-// Identity of the control and its type library.
-extern const CLSID CLSID_BriselCtrl;   // {E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}
-extern const GUID LIBID_BriselLib;     // {B42E6C39-22E8-49EF-8995-52B26D5A1030}
-extern const IID IID_DBrisel;          // {5CF820CA-7C80-4EEF-A37F-2EB289208B6F}, _DBrisel
-extern const IID IID_DBriselEvents;    // {EF1F5666-CEE2-4962-8004-D3D8994B9CC5}, _DBriselEvents
+// Identity of the control and its type library, by the names the module
+// uses (bound at compile time, so usable by static constructors).
+extern const CLSID& CLSID_BriselCtrl;
+extern const IID& IID_DBrisel;
+extern const IID& IID_DBriselEvents;
 extern const char kBriselProgID[];     // "Brisel.BriselCtrl.1"
 // The one version of the type library, the class registration and the
 // persisted data: 1.0.

@@ -4,9 +4,9 @@
 set -u
 . "$(dirname "$0")/winetest.sh"
 ocx=$(w winepath -w "$1")
-CLS='HKCR\CLSID\{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}'
+CLS="HKCR\\CLSID\\$(idl_uuid coclass Brisel)"
 PROGID='HKCR\Brisel.BriselCtrl.1'
-TLB='HKCR\TypeLib\{B42E6C39-22E8-49EF-8995-52B26D5A1030}'
+TLB="HKCR\\TypeLib\\$(idl_uuid library BriselLib)"
 tmp=$(mktemp -d)
 trap 'w regsvr32 /s /u "$ocx" >/dev/null; rm -rf "$tmp"' EXIT
 

@@ -10,9 +10,9 @@ ocx64=$(w winepath -w "$1")
 ocx32=$(w winepath -w "$2")
 client64=$3
 client32=$4
-CLSID='{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}'
-LIB='{B42E6C39-22E8-49EF-8995-52B26D5A1030}'
-IFACE='{5CF820CA-7C80-4EEF-A37F-2EB289208B6F}'
+CLSID=$(idl_uuid coclass Brisel)
+LIB=$(idl_uuid library BriselLib)
+IFACE=$(idl_uuid dispinterface _DBrisel)
 PROGID='Brisel.BriselCtrl.1'
 
 for f in "$2" "$4"; do

@@ -33,6 +33,14 @@ finish() {
 # The default value (no name) or the named value of a key, as reg.exe shows
 # it; REG_VIEW=32 or 64 reads it as a process of that bitness in a 64-bit
 # prefix does: keys both views share (a ProgID) read the same in both.
+# An identifier of the control as its IDL declares it, in braces:
+# idl_uuid library BriselLib | dispinterface _DBrisel | coclass Brisel
+idl_uuid() {
+  awk -v kind="$1" -v name="$2" '/uuid\(/ { u = $0; sub(/.*uuid\(/, "", u); sub(/\).*/, "", u) }
+                                  $1 == kind && $2 == name { print "{" u "}"; exit }' \
+      "$(dirname "${BASH_SOURCE[0]}")/../../src/control/brisel.idl"
+}
+
 reg_value() {  # reg_value KEY [NAME]
   local reg=reg view=${REG_VIEW:+/reg:$REG_VIEW}
   # 64-bit reg.exe's /reg:32 looks for shared keys under Wow6432Node.
