@@ -43,6 +43,7 @@ struct hdc_traits { static void close(HDC h) { DeleteDC(h); } };
 
 using unique_hkey = unique_handle<HKEY, hkey_traits>;
 using unique_hbitmap = unique_handle<HBITMAP, gdi_traits>;
+using unique_hpen = unique_handle<HPEN, gdi_traits>;
 using unique_hdc = unique_handle<HDC, hdc_traits>;  // from CreateCompatibleDC
 
 struct file_traits { static void close(HANDLE h) { CloseHandle(h); } };
