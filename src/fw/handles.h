@@ -69,6 +69,21 @@ private:
     HDC m_hdc;
 };
 
+// A window's painting from BeginPaint, ended with EndPaint.
+class unique_paint_dc {
+public:
+    explicit unique_paint_dc(HWND hwnd) : m_hwnd(hwnd), m_hdc(BeginPaint(hwnd, &m_paint)) {}
+    ~unique_paint_dc() { EndPaint(m_hwnd, &m_paint); }
+    unique_paint_dc(const unique_paint_dc&) = delete;
+    unique_paint_dc& operator=(const unique_paint_dc&) = delete;
+    HDC get() const { return m_hdc; }
+
+private:
+    HWND m_hwnd;
+    PAINTSTRUCT m_paint = {};
+    HDC m_hdc;
+};
+
 // Selects an object into a DC and selects the previous one back on scope exit.
 class unique_select_object {
 public:
