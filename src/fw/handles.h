@@ -52,6 +52,11 @@ struct file_traits { static void close(HANDLE h) { CloseHandle(h); } };
 using unique_file = unique_handle<HANDLE, file_traits>;
 inline HANDLE AsOwnedFile(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
 
+struct find_traits { static void close(HANDLE h) { FindClose(h); } };
+// A search from FindFirstFileW, which fails as INVALID_HANDLE_VALUE too:
+// unique_find f(AsOwnedFile(FindFirstFileW(...))).
+using unique_find = unique_handle<HANDLE, find_traits>;
+
 // A window's DC from GetDC (null window: the screen), released with ReleaseDC.
 class unique_window_dc {
 public:
