@@ -456,10 +456,8 @@ int Run(HINSTANCE instance, const std::vector<std::string>& args) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     std::vector<std::string> args;
     int argc = 0;
-    if (wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
-        for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
-        LocalFree(argv);
-    }
+    if (const unique_local<wchar_t*> argv{CommandLineToArgvW(GetCommandLineW(), &argc)})
+        for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv.get()[i]));
     try {
         return Run(instance, args);
     } catch (const std::exception& e) {

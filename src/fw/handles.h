@@ -57,6 +57,12 @@ struct find_traits { static void close(HANDLE h) { FindClose(h); } };
 // unique_find f(AsOwnedFile(FindFirstFileW(...))).
 using unique_find = unique_handle<HANDLE, find_traits>;
 
+struct local_traits { static void close(void* p) { LocalFree(p); } };
+// What the system allocated for the caller and LocalFree frees (the text of
+// FormatMessageW's FORMAT_MESSAGE_ALLOCATE_BUFFER, CommandLineToArgvW's array).
+template <class T>
+using unique_local = unique_handle<T*, local_traits>;
+
 // A window's DC from GetDC (null window: the screen), released with ReleaseDC.
 class unique_window_dc {
 public:
