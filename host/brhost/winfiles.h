@@ -12,10 +12,6 @@ namespace brhost {
 
 class WinFiles : public brmodel::Files {
 public:
-    WinFiles() = default;
-    WinFiles(const WinFiles&) = delete;
-    WinFiles& operator=(const WinFiles&) = delete;
-
     bool Exists(const std::string& path) override;
     bool Read(const std::string& path, std::size_t limit, std::string& out, std::string& error) override;
     bool MakeFolders(const std::string& folder, std::string& error) override;
