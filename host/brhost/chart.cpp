@@ -19,8 +19,8 @@ std::wstring Ascii(const std::string& s) { return std::wstring(s.begin(), s.end(
 
 void Polyline(HDC dc, const std::vector<brmodel::Point>& line, COLORREF colour, int width, int style = PS_SOLID) {
     if (line.size() < 2) return;
-    GdiObject pen(CreatePen(style, width, colour));
-    Selection use(dc, pen.get());
+    unique_hpen pen(CreatePen(style, width, colour));
+    unique_select_object use(dc, pen.get());
     std::vector<POINT> points;
     points.reserve(line.size());
     for (const brmodel::Point& p : line) points.push_back({p.x, p.y});
@@ -57,8 +57,8 @@ void Panel(HDC dc, const RECT& r, int textHeight, const brmodel::History& histor
     RECT inside = {plot.left, plot.top, plot.right + 1, plot.bottom + 1};
     FillRect(dc, &inside, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     {
-        GdiObject grid(CreatePen(PS_SOLID, 1, kGrid));
-        Selection use(dc, grid.get());
+        unique_hpen grid(CreatePen(PS_SOLID, 1, kGrid));
+        unique_select_object use(dc, grid.get());
         for (double lux = 0; lux <= axis.max * (1 + 1e-9); lux += axis.step) {
             const int y = plot.LuxY(lux);
             HLine(dc, plot.left, plot.right, y);
@@ -103,13 +103,8 @@ void Legend(HDC dc, int x, int y, int textHeight) {
 }  // namespace
 
 MemoryCanvas::MemoryCanvas(HDC dc, int width, int height)
-    : m_dc(CreateCompatibleDC(dc)), m_bitmap(CreateCompatibleBitmap(dc, std::max(width, 1), std::max(height, 1))) {
-    if (m_dc && m_bitmap.get()) m_old = SelectObject(m_dc, m_bitmap.get());
-}
-
-MemoryCanvas::~MemoryCanvas() {
-    if (m_old) SelectObject(m_dc, m_old);
-    if (m_dc) DeleteDC(m_dc);
+    : m_bitmap(CreateCompatibleBitmap(dc, std::max(width, 1), std::max(height, 1))), m_dc(CreateCompatibleDC(dc)) {
+    if (ready()) m_selected.emplace(m_dc.get(), m_bitmap.get());
 }
 
 void DrawTrends(HDC dc, const RECT& area, const brmodel::History& history, const std::wstring titles[4]) {

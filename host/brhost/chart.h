@@ -6,54 +6,26 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
+#include "fw/handles.h"
 #include "history.h"
 
 namespace brhost {
-
-// Owns a GDI object (pen, brush, bitmap, font).
-class GdiObject {
-public:
-    explicit GdiObject(HGDIOBJ object) : m_object(object) {}
-    ~GdiObject() {
-        if (m_object) DeleteObject(m_object);
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    HGDIOBJ get() const { return m_object; }
-
-private:
-    HGDIOBJ m_object;
-};
-
-// Selects an object into a DC for a scope.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(SelectObject(dc, object)) {}
-    ~Selection() { SelectObject(m_dc, m_old); }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC m_dc;
-    HGDIOBJ m_old;
-};
 
 // A bitmap of the given size to draw into, compatible with dc.
 class MemoryCanvas {
 public:
     MemoryCanvas(HDC dc, int width, int height);
-    ~MemoryCanvas();
-    MemoryCanvas(const MemoryCanvas&) = delete;
-    MemoryCanvas& operator=(const MemoryCanvas&) = delete;
-    HDC dc() const { return m_dc; }
-    bool ready() const { return m_dc && m_bitmap.get(); }
+    HDC dc() const { return m_dc.get(); }
+    bool ready() const { return m_dc && m_bitmap; }
 
 private:
-    HDC m_dc;
-    GdiObject m_bitmap;
-    HGDIOBJ m_old = nullptr;
+    // Released in this order: the bitmap selected out, the DC, the bitmap.
+    unique_hbitmap m_bitmap;
+    unique_hdc m_dc;
+    std::optional<unique_select_object> m_selected;
 };
 
 // titles[n - 1] heads channel n's panel.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "chart.h"
+#include "fw/handles.h"
 #include "options.h"
 #include "plugin.h"
 #include "simulatednode.h"
@@ -124,9 +125,7 @@ void PlaceList(Host& h) {
     if (!h.list) return;
     RECT client;
     GetClientRect(h.window, &client);
-    HDC dc = GetDC(h.window);
-    const Layout l = Arrange(h, dc, client);
-    ReleaseDC(h.window, dc);
+    const Layout l = Arrange(h, unique_window_dc(h.window).get(), client);
     MoveWindow(h.list, l.list.left, l.list.top, l.list.right - l.list.left, l.list.bottom - l.list.top, TRUE);
 }
 
@@ -159,8 +158,8 @@ void Select(Host& h, int k) {
 
 // Everything goes into a bitmap first and onto the screen in one piece.
 void Paint(HWND hwnd) {
-    PAINTSTRUCT ps;
-    HDC screen = BeginPaint(hwnd, &ps);
+    const unique_paint_dc painting(hwnd);
+    HDC screen = painting.get();
     RECT client;
     GetClientRect(hwnd, &client);
     MemoryCanvas canvas(screen, client.right, client.bottom);
@@ -207,7 +206,6 @@ void Paint(HWND hwnd) {
     const RECT chart = {12, layout.chartTop, client.right - 12, client.bottom - 8};
     DrawTrends(dc, chart, node.History(), titles);
     if (dc != screen) BitBlt(screen, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-    EndPaint(hwnd, &ps);
 }
 
 void OpenProperties(HWND hwnd) {
@@ -458,10 +456,8 @@ int Run(HINSTANCE instance, const std::vector<std::string>& args) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     std::vector<std::string> args;
     int argc = 0;
-    if (wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
-        for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
-        LocalFree(argv);
-    }
+    if (const unique_local<wchar_t*> argv{CommandLineToArgvW(GetCommandLineW(), &argc)})
+        for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv.get()[i]));
     try {
         return Run(instance, args);
     } catch (const std::exception& e) {

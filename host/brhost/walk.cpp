@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "fw/handles.h"
 #include "wide.h"
 #include "winfiles.h"
 
@@ -75,13 +76,6 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path, std::string& error) {
         error = "the window has no size";
         return false;
     }
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-
     BITMAPINFOHEADER info = {};
     info.biSize = sizeof info;
     info.biWidth = w;
@@ -92,11 +86,18 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path, std::string& error) {
     const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
     info.biSizeImage = stride * static_cast<DWORD>(h);
     std::vector<char> pixels(info.biSizeImage);
-    const int lines = GetDIBits(mem, bitmap, 0, static_cast<UINT>(h), pixels.data(),
-                                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    int lines;
+    {
+        unique_window_dc screen(nullptr);
+        unique_hdc mem(CreateCompatibleDC(screen.get()));
+        unique_hbitmap bitmap(CreateCompatibleBitmap(screen.get(), w, h));
+        {
+            unique_select_object selected(mem.get(), bitmap.get());
+            BitBlt(mem.get(), 0, 0, w, h, screen.get(), r.left, r.top, SRCCOPY);
+        }
+        lines = GetDIBits(mem.get(), bitmap.get(), 0, static_cast<UINT>(h), pixels.data(),
+                          reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    }
     if (lines != h) {
         error = "cannot read the screen";
         return false;

@@ -1,5 +1,7 @@
 #include "wide.h"
 
+#include "fw/handles.h"
+
 namespace brhost {
 
 namespace {
@@ -38,11 +40,10 @@ std::wstring Display(const std::string& bytes) {
 }
 
 std::string SystemMessage(DWORD code) {
-    wchar_t* text = nullptr;
+    unique_local<wchar_t> text;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string out = text ? Utf8(text) : "";
-    if (text) LocalFree(text);
+                   nullptr, code, 0, reinterpret_cast<wchar_t*>(text.put()), 0, nullptr);
+    std::string out = text ? Utf8(text.get()) : "";
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
         out.pop_back();
     return out;

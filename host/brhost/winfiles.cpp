@@ -45,42 +45,34 @@ std::wstring LockPath(const std::string& nodeFile) {
         longFolder.resize(n);
     }
     WIN32_FIND_DATAW found;
-    const HANDLE find = name.find_first_of(L"*?") == std::wstring::npos ? FindFirstFileW(full.c_str(), &found)
-                                                                          : INVALID_HANDLE_VALUE;
-    if (find != INVALID_HANDLE_VALUE) {
-        name = found.cFileName;
-        FindClose(find);
-    }
+    const bool plain = name.find_first_of(L"*?") == std::wstring::npos;
+    if (plain && unique_find(AsOwnedFile(FindFirstFileW(full.c_str(), &found)))) name = found.cFileName;
     return folder + L"\\" + name + L".lock";
 }
 
 }  // namespace
-
-WinFiles::~WinFiles() {
-    if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
-}
 
 bool WinFiles::Exists(const std::string& path) {
     return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool WinFiles::Read(const std::string& path, std::size_t limit, std::string& out, std::string& error) {
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return Failed(error);
+    const unique_file file(AsOwnedFile(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (!file) return Failed(error);
     out.clear();
     char buffer[16384];
     bool okay = true;
     while (out.size() <= limit) {
         DWORD got = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
             okay = Failed(error);
             break;
         }
         if (!got) break;
         out.append(buffer, got);
     }
-    CloseHandle(file);
     if (out.size() > limit + 1) out.resize(limit + 1);
     return okay;
 }
@@ -104,9 +96,10 @@ bool WinFiles::MakeFolders(const std::string& folder, std::string& error) {
 }
 
 bool WinFiles::CreateNew(const std::string& path, std::string& error) {
-    if (m_file != INVALID_HANDLE_VALUE) return error = "another file is open", false;
-    m_file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return m_file != INVALID_HANDLE_VALUE || Failed(error);
+    if (m_file) return error = "another file is open", false;
+    m_file.reset(AsOwnedFile(
+        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    return m_file || Failed(error);
 }
 
 bool WinFiles::Write(const std::string& data, std::string& error) {
@@ -114,20 +107,17 @@ bool WinFiles::Write(const std::string& data, std::string& error) {
     while (done < data.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1 << 20));
         DWORD wrote = 0;
-        if (!WriteFile(m_file, data.data() + done, chunk, &wrote, nullptr)) return Failed(error);
+        if (!WriteFile(m_file.get(), data.data() + done, chunk, &wrote, nullptr)) return Failed(error);
         if (!wrote) return error = "nothing written", false;
         done += wrote;
     }
     return true;
 }
 
-bool WinFiles::Flush(std::string& error) { return FlushFileBuffers(m_file) || Failed(error); }
+bool WinFiles::Flush(std::string& error) { return FlushFileBuffers(m_file.get()) || Failed(error); }
 
-bool WinFiles::Close(std::string& error) {
-    const HANDLE file = m_file;
-    m_file = INVALID_HANDLE_VALUE;
-    return CloseHandle(file) || Failed(error);
-}
+// Closed here rather than by the owner, so that a failed close is reported.
+bool WinFiles::Close(std::string& error) { return CloseHandle(m_file.release()) || Failed(error); }
 
 bool WinFiles::Replace(const std::string& from, const std::string& to, std::string& error) {
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
@@ -139,12 +129,12 @@ bool WinFiles::Remove(const std::string& path) { return DeleteFileW(Wide(path).c
 std::vector<std::string> WinFiles::Names(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(Wide((folder.empty() ? std::string(".") : folder) + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
+    const unique_find find(
+        AsOwnedFile(FindFirstFileW(Wide((folder.empty() ? std::string(".") : folder) + "\\*").c_str(), &found)));
+    if (!find) return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Utf8(found.cFileName));
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &found));
     return names;
 }
 
@@ -158,9 +148,10 @@ bool NodeLock::Acquire(const std::string& nodeFile, std::string& error) {
     Release();
     const std::wstring lock = LockPath(nodeFile);
     const std::string path = Utf8(lock);
-    m_handle = CreateFileW(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (m_handle != INVALID_HANDLE_VALUE) return true;
+    // Closing the handle deletes the lock.
+    m_handle.reset(AsOwnedFile(CreateFileW(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr)));
+    if (m_handle) return true;
     const DWORD code = GetLastError();
     // A lock being deleted by a tool that is closing answers "access denied".
     if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
@@ -170,12 +161,6 @@ bool NodeLock::Acquire(const std::string& nodeFile, std::string& error) {
     else
         error = path + ": cannot lock the node file: " + SystemMessage(code);
     return false;
-}
-
-void NodeLock::Release() {
-    if (m_handle == INVALID_HANDLE_VALUE) return;
-    CloseHandle(m_handle);
-    m_handle = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace brhost

@@ -5,17 +5,13 @@
 
 #include <windows.h>
 
+#include "fw/handles.h"
 #include "nodefile.h"
 
 namespace brhost {
 
 class WinFiles : public brmodel::Files {
 public:
-    WinFiles() = default;
-    ~WinFiles() override;
-    WinFiles(const WinFiles&) = delete;
-    WinFiles& operator=(const WinFiles&) = delete;
-
     bool Exists(const std::string& path) override;
     bool Read(const std::string& path, std::size_t limit, std::string& out, std::string& error) override;
     bool MakeFolders(const std::string& folder, std::string& error) override;
@@ -29,7 +25,7 @@ public:
     std::string UniqueTag() override;
 
 private:
-    HANDLE m_file = INVALID_HANDLE_VALUE;
+    unique_file m_file;
     unsigned m_count = 0;
 };
 
@@ -37,17 +33,12 @@ private:
 // uses the file and deleted when it closes, also when the process dies.
 class NodeLock {
 public:
-    NodeLock() = default;
-    ~NodeLock() { Release(); }
-    NodeLock(const NodeLock&) = delete;
-    NodeLock& operator=(const NodeLock&) = delete;
-
     // False with a plain message when another tool holds it.
     bool Acquire(const std::string& nodeFile, std::string& error);
-    void Release();
+    void Release() { m_handle.reset(); }
 
 private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    unique_file m_handle;
 };
 
 }  // namespace brhost

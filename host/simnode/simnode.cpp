@@ -209,15 +209,14 @@ struct Site::SiteImpl final : IOleClientSite {
 };
 
 Site::Site(Node& n)
-    : node(n), m_site(new SiteImpl(*this)), m_reader(new ReaderImpl(*this)), m_writer(new WriterImpl(*this)) {}
+    : node(n),
+      m_site(std::make_unique<SiteImpl>(*this)),
+      m_reader(std::make_unique<ReaderImpl>(*this)),
+      m_writer(std::make_unique<WriterImpl>(*this)) {}
 
-Site::~Site() {
-    delete m_writer;
-    delete m_reader;
-    delete m_site;
-}
+Site::~Site() = default;
 
-IOleClientSite* Site::ClientSite() { return m_site; }
+IOleClientSite* Site::ClientSite() { return m_site.get(); }
 long Site::siteRefs() const { return m_site->refs; }
 long Site::readerRefs() const { return m_reader->refs; }
 long Site::writerRefs() const { return m_writer->refs; }

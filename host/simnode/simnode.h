@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -104,9 +105,10 @@ public:
     struct WriterImpl;
 
 private:
-    SiteImpl* m_site;
-    ReaderImpl* m_reader;
-    WriterImpl* m_writer;
+    // Freed with the site, never by a Release: their counts are only kept.
+    std::unique_ptr<SiteImpl> m_site;
+    std::unique_ptr<ReaderImpl> m_reader;
+    std::unique_ptr<WriterImpl> m_writer;
 };
 
 }  // namespace simnode

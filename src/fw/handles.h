@@ -43,6 +43,7 @@ struct hdc_traits { static void close(HDC h) { DeleteDC(h); } };
 
 using unique_hkey = unique_handle<HKEY, hkey_traits>;
 using unique_hbitmap = unique_handle<HBITMAP, gdi_traits>;
+using unique_hpen = unique_handle<HPEN, gdi_traits>;
 using unique_hdc = unique_handle<HDC, hdc_traits>;  // from CreateCompatibleDC
 
 struct file_traits { static void close(HANDLE h) { CloseHandle(h); } };
@@ -50,6 +51,17 @@ struct file_traits { static void close(HANDLE h) { CloseHandle(h); } };
 // as none: unique_file f(AsOwnedFile(CreateFileW(...))).
 using unique_file = unique_handle<HANDLE, file_traits>;
 inline HANDLE AsOwnedFile(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
+
+struct find_traits { static void close(HANDLE h) { FindClose(h); } };
+// A search from FindFirstFileW, which fails as INVALID_HANDLE_VALUE too:
+// unique_find f(AsOwnedFile(FindFirstFileW(...))).
+using unique_find = unique_handle<HANDLE, find_traits>;
+
+struct local_traits { static void close(void* p) { LocalFree(p); } };
+// What the system allocated for the caller and LocalFree frees (the text of
+// FormatMessageW's FORMAT_MESSAGE_ALLOCATE_BUFFER, CommandLineToArgvW's array).
+template <class T>
+using unique_local = unique_handle<T*, local_traits>;
 
 // A window's DC from GetDC (null window: the screen), released with ReleaseDC.
 class unique_window_dc {
@@ -65,6 +77,21 @@ public:
 
 private:
     HWND m_hwnd;
+    HDC m_hdc;
+};
+
+// A window's painting from BeginPaint, ended with EndPaint.
+class unique_paint_dc {
+public:
+    explicit unique_paint_dc(HWND hwnd) : m_hwnd(hwnd), m_hdc(BeginPaint(hwnd, &m_paint)) {}
+    ~unique_paint_dc() { EndPaint(m_hwnd, &m_paint); }
+    unique_paint_dc(const unique_paint_dc&) = delete;
+    unique_paint_dc& operator=(const unique_paint_dc&) = delete;
+    HDC get() const { return m_hdc; }
+
+private:
+    HWND m_hwnd;
+    PAINTSTRUCT m_paint = {};
     HDC m_hdc;
 };
 
