@@ -32,7 +32,7 @@
 #include "proofkit.h"
 #include "res/resource.h"
 #include "sheetdriver.h"
-#include "test_hostutil.h"
+#include "testutil.h"
 #include "simnode/simnode.h"
 #include "wtest.h"
 

@@ -2,7 +2,7 @@
 
 #include <dlgs.h>
 
-#include "test_hostutil.h"
+#include "testutil.h"
 
 #include "wtest.h"
 

@@ -11,7 +11,7 @@
 #include "pages/sunblindpage.h"
 #include "res/resource.h"
 #include "sheetdriver.h"
-#include "test_hostutil.h"
+#include "testutil.h"
 #include "wtest.h"
 
 using driver::FillJunk;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "nodefile.h"
-#include "test_hostutil.h"
+#include "testutil.h"
 #include "wtest.h"
 
 using namespace hosttest;
@@ -114,7 +114,7 @@ std::string Common(const std::string& node) {
 }  // namespace
 
 static void test_walk_through() {
-    ok(RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId), "cannot register");
+    ok(RegisterClass(kFakeClsid, ExeDir() + "\\tool_plugin.dll", kTestProgramId), "cannot register");
     const std::string dir = FreshDir("walk");
     const std::string node = dir + "\\node.txt";
     const Result r = RunHost(Common(node) + " --demo-walk \"" + dir + "\\shots\"");
@@ -134,7 +134,7 @@ static void test_walk_through() {
 // its file only; the chart shows that node, where node 2's blinds stay at
 // 0 % and node 1's move.
 static void test_walk_on_the_selected_node() {
-    ok(RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId), "cannot register");
+    ok(RegisterClass(kFakeClsid, ExeDir() + "\\tool_plugin.dll", kTestProgramId), "cannot register");
     const char* names[] = {"Sunblind controller 1", "West wing"};
     const unsigned before[] = {123, 456}, after[] = {120, 460};  // the stand-in writes whole seconds
     double levelY[2] = {};
@@ -208,7 +208,7 @@ static void test_walk_with_the_module() {
 
 // A node without access interfaces: the plug-in warns, the walk answers.
 static void test_walk_without_interfaces() {
-    RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId);
+    RegisterClass(kFakeClsid, ExeDir() + "\\tool_plugin.dll", kTestProgramId);
     const std::string dir = FreshDir("walk-none");
     const Result r = RunHost(Common(dir + "\\node.txt") + " --interfaces none --demo-walk \"" + dir + "\"");
     ok(r.code == 0, "exit code %lu\n%s", r.code, r.out.c_str());
@@ -255,7 +255,7 @@ static void test_failures_exit_clearly() {
 // A user profile like C:\users\Jürgen 日本: the tool writes its node
 // file there, reads it back on the next start and leaves nothing beside it.
 static void test_node_file_in_any_folder() {
-    ok(RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId), "cannot register");
+    ok(RegisterClass(kFakeClsid, ExeDir() + "\\tool_plugin.dll", kTestProgramId), "cannot register");
     const std::string top = FreshDir("unicode");
     const std::string dir = top + "\\Jürgen 日本";
     const std::string node = dir + "\\node.txt";
