@@ -13,7 +13,7 @@
 #include "winregistry.h"
 #include "wtest.h"
 
-using namespace hosttest;
+using namespace testutil;
 
 namespace {
 
