@@ -21,7 +21,6 @@
 #include <prsht.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,17 +31,11 @@
 #include "proofkit.h"
 #include "res/resource.h"
 #include "sheetdriver.h"
-#include "test_hostutil.h"
+#include "testutil.h"
 #include "simnode/simnode.h"
 #include "wtest.h"
 
 namespace {
-
-long EnvNumber(const char* name, long fallback) {
-    char text[32] = {};
-    if (!GetEnvironmentVariableA(name, text, sizeof text)) return fallback;
-    return std::strtol(text, nullptr, 10);
-}
 
 double Now() {
     static LARGE_INTEGER freq = [] {
@@ -97,27 +90,12 @@ struct Figures {
     Series name, firstShow[5], write[5], tick[5];
 };
 
-// What the verb's timer does with the open sheet.
-std::function<void(HWND)> g_drive;
-bool g_driven = false;
-
-void CALLBACK OnVerbTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND sheet = FindWindowA(nullptr, "Sarp");
-    if (!sheet || !IsWindowVisible(sheet) || g_driven) return;
-    g_driven = true;
-    KillTimer(nullptr, id);
-    g_drive(sheet);
-    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-}
-
-// Runs the verb once; drive gets the open sheet.
+// Runs the verb once; drive gets the open sheet, which is closed after it.
 bool RunVerb(IOleObject* control, IOleClientSite* site, std::function<void(HWND)> drive) {
-    g_drive = std::move(drive);
-    g_driven = false;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 10, OnVerbTimer);
+    wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+    closer.onFound = std::move(drive);
     const HRESULT hr = control->DoVerb(OLEIVERB_PROPERTIES, nullptr, site, 0, nullptr, nullptr);
-    if (!g_driven) KillTimer(nullptr, timer);
-    return hr == S_OK && g_driven;
+    return hr == S_OK && closer.closed == 1;
 }
 
 void Accesses(IOleObject* control, simnode::Site& site) {
@@ -322,13 +300,13 @@ void Commissioning(IOleObject* control, simnode::Site& site, DWORD latency) {
     std::vector<double> starts, ends;
     node.beforeCall = [&](simnode::Call::Op, long) { starts.push_back(Now()); };
     node.onCall = [&](const simnode::Call&) { ends.push_back(Now()); };
-    const std::string file = hosttest::FreshDir("bench-settings") + "\\settings.txt";
+    const std::string file = testutil::FreshDir("bench-settings") + "\\settings.txt";
     printf("\n## Settings files and copying, host taking %lu ms per call\n\n", static_cast<unsigned long>(latency));
     printf("| action | reads | writes | least reads | least writes | module's time among the calls (ms) |\n"
            "|---|---|---|---|---|---|\n");
     RunVerb(control, site.ClientSite(), [&](HWND sheet) {
         driver::BoxWatch watch;
-        watch.file = hosttest::W(file);
+        watch.file = brhost::Wide(file);
         HWND page = PageOf(sheet, 0);
         const struct Row {
             const char* what;
@@ -393,13 +371,13 @@ int main() {
     control->SetClientSite(site.ClientSite());
     RunVerb(control, site.ClientSite(), [](HWND) {});  // warm-up: first loads of comctl32 and the dialogs
 
-    const DWORD latency = static_cast<DWORD>(EnvNumber("BENCH_LATENCY_MS", 50));
+    const DWORD latency = static_cast<DWORD>(wtest::EnvNumber("BENCH_LATENCY_MS", 50));
     Accesses(control, site);
-    Timings(control, site, 0, static_cast<int>(EnvNumber("BENCH_VERBS", 15)), 10);
-    Timings(control, site, latency, static_cast<int>(EnvNumber("BENCH_SLOW_VERBS", 3)), 2);
-    FirstShowWithoutNode(control, site, static_cast<int>(EnvNumber("BENCH_VERBS", 15)));
-    TickCost(control, site, static_cast<int>(EnvNumber("BENCH_TICKS", 4000)));
-    LongRun(control, site, 300, static_cast<int>(EnvNumber("BENCH_REAL_SECONDS", 30)));
+    Timings(control, site, 0, static_cast<int>(wtest::EnvNumber("BENCH_VERBS", 15)), 10);
+    Timings(control, site, latency, static_cast<int>(wtest::EnvNumber("BENCH_SLOW_VERBS", 3)), 2);
+    FirstShowWithoutNode(control, site, static_cast<int>(wtest::EnvNumber("BENCH_VERBS", 15)));
+    TickCost(control, site, static_cast<int>(wtest::EnvNumber("BENCH_TICKS", 4000)));
+    LongRun(control, site, 300, static_cast<int>(wtest::EnvNumber("BENCH_REAL_SECONDS", 30)));
     Commissioning(control, site, 0);
     Commissioning(control, site, latency);
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "node_layout.h"
 #include "sunblind_items.h"
 
 using namespace sunblind;
@@ -16,9 +17,8 @@ const CBitConverter conv;
 using Buffer = std::array<BYTE_T, kValueBufferSize>;
 using Bytes = std::vector<int>;
 
-// Where each field lies in a channel block and how many bytes it takes.
-struct Place { int offset, width; };
-const Place kPlace[kFieldCount] = {{0, 2}, {2, 2}, {4, 2}, {6, 2}, {8, 1}, {9, 1}, {12, 1}, {13, 1}};
+static_assert(sizeof layout::kFields / sizeof *layout::kFields == kFieldCount, "one place per field");
+const layout::Field* const kPlace = layout::kFields;
 
 std::string Shown(Field f, Bytes bytes) {
     Buffer rec{};
@@ -34,7 +34,7 @@ Bytes Stored(Field f, const std::string& text) {
     v.text[f] = text;
     EncodeBlock(conv, rec.data(), 15, v);
     Bytes out;
-    for (int i = 0; i < kPlace[f].width; ++i) out.push_back(rec[15 + kPlace[f].offset + i]);
+    for (int i = 0; i < kPlace[f].bytes; ++i) out.push_back(rec[15 + kPlace[f].offset + i]);
     return out;
 }
 
@@ -95,16 +95,12 @@ TEST(SunblindItems, EveryStoredValueRoundTrips) {
 
 // Per channel: items, and the only bytes that a write of its settings changes.
 TEST(SunblindItems, ChannelWritesOnlyItsOwnBytes) {
-    struct Case { int channel; long drive, record; int start; long lux, level; BYTE_T flag; } cases[] = {
-        {1, 30, 21, 1, 24, 13, 0x01}, {2, 31, 21, 15, 25, 14, 0x02},
-        {3, 33, 22, 1, 26, 18, 0x04}, {4, 32, 22, 15, 27, 17, 0x08},
-    };
     std::mt19937 rng(7);
-    for (const Case& c : cases) {
-        const Channel& ch = ChannelInfo(c.channel);
-        EXPECT_TRUE(ch.number == c.channel && ch.driveTimeItem == c.drive && ch.settingsRecord == c.record &&
-                    ch.blockStart == c.start && ch.localLuxItem == c.lux && ch.levelItem == c.level)
-            << c.channel;
+    for (const layout::Channel& c : layout::kChannels) {
+        const Channel& ch = ChannelInfo(c.number);
+        EXPECT_TRUE(ch.number == c.number && ch.driveTimeItem == c.driveTimeItem && ch.settingsRecord == c.record &&
+                    ch.blockStart == c.block && ch.localLuxItem == c.localLuxItem && ch.levelItem == c.levelItem)
+            << c.number;
         for (int round = 0; round < 50; ++round) {
             Buffer r21, r22;
             for (auto& b : r21) b = BYTE_T(rng());
@@ -113,18 +109,18 @@ TEST(SunblindItems, ChannelWritesOnlyItsOwnBytes) {
             BYTE_T* rec = c.record == 21 ? r21.data() : r22.data();
             Buffer src;  // the block to write, as the page would show it
             for (auto& b : src) b = BYTE_T(rng());
-            src[c.start + 10] = BYTE_T(rng() % 4);
-            src[c.start + 11] = BYTE_T(rng() % 4);
+            src[c.block + layout::kLevelSourceOffset] = BYTE_T(rng() % 4);
+            src[c.block + layout::kOverrideSourceOffset] = BYTE_T(rng() % 4);
             const bool common = rng() & 1;
-            EncodeLuxSource(conv, r21.data(), c.channel, common);
-            EncodeBlock(conv, rec, c.start, DecodeBlock(conv, src.data(), c.start));
-            EXPECT_EQ(r21[0], (old21[0] & ~c.flag) | (common ? c.flag : 0));
-            EXPECT_EQ(DecodeLuxSourceCommon(conv, r21.data(), c.channel), common);
+            EncodeLuxSource(conv, r21.data(), c.number, common);
+            EncodeBlock(conv, rec, c.block, DecodeBlock(conv, src.data(), c.block));
+            EXPECT_EQ(r21[0], (old21[0] & ~c.luxBit) | (common ? c.luxBit : 0));
+            EXPECT_EQ(DecodeLuxSourceCommon(conv, r21.data(), c.number), common);
             for (int i = 1; i < kValueBufferSize; ++i) {
-                const bool owned = i >= c.start && i < c.start + 14;
+                const bool owned = i >= c.block && i < c.block + layout::kBlockSize;
                 const BYTE_T want21 = owned && c.record == 21 ? src[i] : old21[i];
                 const BYTE_T want22 = owned && c.record == 22 ? src[i] : old22[i];
-                ASSERT_TRUE(r21[i] == want21 && r22[i] == want22) << c.channel << " byte " << i;
+                ASSERT_TRUE(r21[i] == want21 && r22[i] == want22) << c.number << " byte " << i;
             }
             ASSERT_EQ(r22[0], old22[0]);
         }

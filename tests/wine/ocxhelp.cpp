@@ -1,7 +1,5 @@
 #include "ocxhelp.h"
 
-#include <sddl.h>
-
 #include "wtest.h"
 
 namespace ocx {
@@ -39,37 +37,7 @@ HRESULT Module::Register() { return CallExport(m_h, "DllRegisterServer"); }
 HRESULT Module::Unregister() { return CallExport(m_h, "DllUnregisterServer"); }
 HRESULT Module::CanUnloadNow() { return CallExport(m_h, "DllCanUnloadNow"); }
 
-bool KeyExists(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-std::string DefaultValue(const std::string& path) {
-    char value[512] = {};
-    LONG size = sizeof value;
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, path.c_str(), value, &size) != ERROR_SUCCESS) return "<missing>";
-    return value;
-}
-
-bool DenyWrites(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegCreateKeyA(HKEY_CLASSES_ROOT, path.c_str(), &key) != ERROR_SUCCESS) return false;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    // Everyone: no KEY_SET_VALUE / KEY_CREATE_SUB_KEY, everything else allowed.
-    bool done = ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x0006;;;WD)(A;;KA;;;WD)",
-                                                                     SDDL_REVISION_1, &sd, nullptr) &&
-                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
-    if (sd) LocalFree(sd);
-    RegCloseKey(key);
-    return done;
-}
-
-void DeleteKey(const std::string& path) {
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, path.c_str());
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
-}
+HRESULT LoadedCanUnloadNow() { return CallExport(GetModuleHandleA("Brisel.ocx"), "DllCanUnloadNow"); }
 
 void init() {
     CoInitialize(nullptr);
@@ -80,59 +48,6 @@ void init() {
 void done() {
     Module module;
     ok(module.Unregister() == S_OK, "unregister");
-}
-
-namespace {
-// One closer per thread: controls in several apartments show their windows
-// on their own threads at the same time.
-thread_local Closer* g_closer = nullptr;
-
-struct Search {
-    const std::string* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindCaption(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<Search*>(lParam);
-    char text[256] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
-    if (*search->caption != text || !IsWindowVisible(hwnd)) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
-BOOL CALLBACK CollectText(HWND child, LPARAM lParam) {
-    char text[256] = {};
-    GetWindowTextA(child, text, sizeof text);
-    if (text[0]) reinterpret_cast<std::vector<std::string>*>(lParam)->push_back(text);
-    return TRUE;
-}
-}  // namespace
-
-Closer::Closer(std::string caption, UINT message, WPARAM wParam, LPARAM lParam)
-    : m_caption(std::move(caption)), m_message(message), m_wParam(wParam), m_lParam(lParam) {
-    g_closer = this;
-    m_timer = SetTimer(nullptr, 0, 50, &Closer::Tick);
-}
-
-Closer::~Closer() {
-    KillTimer(nullptr, m_timer);
-    if (g_closer == this) g_closer = nullptr;
-}
-
-void CALLBACK Closer::Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Closer* self = g_closer;
-    if (!self) return;
-    Search search = {&self->m_caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), FindCaption, reinterpret_cast<LPARAM>(&search));
-    HWND hwnd = search.found;
-    if (!hwnd) return;
-    if (GetPropA(hwnd, "ocx.closing")) return;  // already asked
-    SetPropA(hwnd, "ocx.closing", reinterpret_cast<HANDLE>(1));
-    if (self->texts.empty()) EnumChildWindows(hwnd, CollectText, reinterpret_cast<LPARAM>(&self->texts));
-    if (self->onFound) self->onFound(hwnd);
-    ++self->closed;
-    PostMessageA(hwnd, self->m_message, self->m_wParam, self->m_lParam);
 }
 
 }  // namespace ocx

@@ -1,15 +1,12 @@
 // What the tests of the module itself share: where Brisel.ocx is, its
 // identity as a client knows it (written out here, not taken from the
-// module's headers), its exports, registry look-ups, and a watcher that
-// closes the windows a call opens.
+// module's headers) and its exports.
 #pragma once
 
 #include <windows.h>
 #include <ole2.h>
 
-#include <functional>
 #include <string>
-#include <vector>
 
 namespace ocx {
 
@@ -43,32 +40,8 @@ private:
 void init();
 void done();
 
-// Registry under HKEY_CLASSES_ROOT.
-bool KeyExists(const std::string& path);
-std::string DefaultValue(const std::string& path);  // "<missing>" when absent
-// Creates path and lets nobody set its values or open it for writing; undo
-// with DeleteKey.
-bool DenyWrites(const std::string& path);
-void DeleteKey(const std::string& path);  // with its sub-keys
-
-// While alive, closes every visible top-level window of this thread whose
-// caption is the given one by posting it `message` (wParam, lParam),
-// recording the window's texts first. One closer per thread at a time.
-class Closer {
-public:
-    Closer(std::string caption, UINT message, WPARAM wParam, LPARAM lParam = 0);
-    ~Closer();
-    int closed = 0;
-    std::vector<std::string> texts;  // texts of the window's children when first seen
-    std::function<void(HWND)> onFound;
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
-    std::string m_caption;
-    UINT m_message;
-    WPARAM m_wParam;
-    LPARAM m_lParam;
-    UINT_PTR m_timer;
-};
+// DllCanUnloadNow of the Brisel.ocx this process has loaded; a failure when
+// none is loaded.
+HRESULT LoadedCanUnloadNow();
 
 }  // namespace ocx

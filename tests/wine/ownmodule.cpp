@@ -7,22 +7,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "ocxhelp.h"
-
-namespace {
-
-std::string Utf8(const wchar_t* text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
-}
-
-}  // namespace
+#include "wide.h"
 
 int main(int argc, char** argv) {
     std::printf("bits: %u\n", static_cast<unsigned>(sizeof(void*) * 8));
@@ -30,9 +17,7 @@ int main(int argc, char** argv) {
     if (FAILED(OleInitialize(nullptr))) return 3;
     int rc = 2;
     CLSID clsid{};
-    wchar_t progId[64] = {};
-    MultiByteToWideChar(CP_ACP, 0, ocx::kProgId, -1, progId, 64);
-    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    HRESULT hr = CLSIDFromProgID(brhost::Wide(ocx::kProgId).c_str(), &clsid);
     IUnknown* control = nullptr;
     if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&control));
     std::printf("created: 0x%08lx\n", static_cast<unsigned long>(hr));
@@ -40,7 +25,7 @@ int main(int argc, char** argv) {
         wchar_t path[MAX_PATH] = {};
         HMODULE module = GetModuleHandleW(L"Brisel.ocx");
         if (module && GetModuleFileNameW(module, path, MAX_PATH) > 0) {
-            std::printf("module: %s\n", Utf8(path).c_str());
+            std::printf("module: %s\n", brhost::Utf8(path).c_str());
             rc = 0;
         }
         control->Release();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "node_layout.h"
 #include "pages/sunblindpage.h"
 #include "wtest.h"
 
@@ -71,14 +72,6 @@ long long HeapBusyBytes() {
         HeapUnlock(heaps[i]);
     }
     return total;
-}
-
-std::string Text(HWND page, int id) {
-    HWND edit = GetDlgItem(page, id);
-    const int length = GetWindowTextLengthA(edit);
-    std::vector<char> text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-    const int got = GetWindowTextA(edit, text.data(), static_cast<int>(text.size()));
-    return std::string(text.data(), got > 0 ? static_cast<size_t>(got) : 0);
 }
 
 int CheckState(HWND page, int id) { return static_cast<int>(SendDlgItemMessageA(page, id, BM_GETCHECK, 0, 0)); }
@@ -147,8 +140,8 @@ PageState CaptureState(HWND page, int channel, bool sourcesChosen) {
     const SunblindControlIds& ids = SunblindIds(channel);
     PageState s;
     s.sourcesChosen = sourcesChosen;
-    s.topDownTime = Text(page, ids.topDownTime);
-    for (int f = 0; f < sunblind::kFieldCount; ++f) s.block.text[f] = Text(page, ids.field[f]);
+    s.topDownTime = wtest::Text(page, ids.topDownTime);
+    for (int f = 0; f < sunblind::kFieldCount; ++f) s.block.text[f] = wtest::Text(page, ids.field[f]);
     s.block.levelSource = SourceCode(CheckState(page, ids.levelLocal), CheckState(page, ids.levelCommon));
     s.block.overrideSource = SourceCode(CheckState(page, ids.overrideLocal), CheckState(page, ids.overrideCommon));
     s.luxCommon = CheckState(page, ids.luxCommon) == BST_CHECKED;
@@ -157,38 +150,12 @@ PageState CaptureState(HWND page, int channel, bool sourcesChosen) {
 
 namespace {
 
-// The node's layout, written out here rather than taken from the module, so
+// The node's layout from the tests' own description (node_layout.h), so
 // that a fault in the module's encoders cannot hide in its own oracle.
-struct ChannelLayout {
-    long driveTimeItem;   // top down time, 16-bit tenths of a second
-    long record;          // the record holding the channel's block
-    int block;            // where the block starts in it
-    std::uint8_t luxBit;  // the channel's "common lux" bit in record 21's first byte
-};
-const ChannelLayout kChannelLayout[] = {
-    {30, 21, 1, 0x01}, {31, 21, 15, 0x02}, {33, 22, 1, 0x04}, {32, 22, 15, 0x08},
-};
-constexpr long kFlagRecord = 21;
-
-// A block field: offset in the block, bytes (2: big-endian, 1: low byte),
-// and the factor the number is multiplied by before its integer part is
-// stored. In the order of sunblind::Field.
-struct FieldLayout {
-    int offset, bytes;
-    double factor;
-};
-const FieldLayout kFieldLayout[] = {
-    {0, 2, 1.0},    // down setpoint, lux
-    {2, 2, 1.0},    // up setpoint, lux
-    {4, 2, 10.0},   // time before down, tenths of a second
-    {6, 2, 10.0},   // time before up
-    {8, 1, 10.0},   // push time long, tenths, signed
-    {9, 1, 10.0},   // push time short
-    {12, 1, 2.0},   // top level, half percent
-    {13, 1, 2.0},   // bottom level
-};
-static_assert(sizeof kFieldLayout / sizeof *kFieldLayout == sunblind::kFieldCount, "one row per field");
-constexpr int kLevelSourceOffset = 10, kOverrideSourceOffset = 11;
+static_assert(sizeof layout::kFields / sizeof *layout::kFields == sunblind::kFieldCount, "one row per field");
+using layout::kFlagRecord;
+using layout::kLevelSourceOffset;
+using layout::kOverrideSourceOffset;
 
 // The number a text stands for, as the C library reads it in the "C"
 // locale: white space, then the longest number; 0 when there is none.
@@ -209,7 +176,7 @@ std::uint64_t Stored(double x, double factor) {
 }  // namespace
 
 std::vector<std::uint8_t> ExpectedWrite(int channel, long index, const simnode::Call& read, const PageState& state) {
-    const ChannelLayout& ch = kChannelLayout[channel - 1];
+    const layout::Channel& ch = layout::kChannels[channel - 1];
     std::vector<std::uint8_t> buf(32, 0);  // the value buffer: zero beyond what the read filled
     std::copy_n(read.bytes.begin(), std::min(read.bytes.size(), buf.size()), buf.begin());
     if (index == ch.driveTimeItem) {
@@ -225,7 +192,7 @@ std::vector<std::uint8_t> ExpectedWrite(int channel, long index, const simnode::
     if (index == ch.record) {
         std::uint8_t* block = buf.data() + ch.block;
         for (int f = 0; f < sunblind::kFieldCount; ++f) {
-            const FieldLayout& l = kFieldLayout[f];
+            const layout::Field& l = layout::kFields[f];
             const std::uint64_t v = Stored(Number(state.block.text[f]), l.factor);
             if (l.bytes == 2) {
                 block[l.offset] = static_cast<std::uint8_t>(v >> 8);
@@ -264,7 +231,7 @@ int AuditWrites(const simnode::Node& node, size_t mark, int channel, const PageS
         const std::vector<std::uint8_t> expected = ExpectedWrite(channel, w.index, *read, state);
         wtest::check(file, line, !expected.empty(), "ch %d: wrote item %ld, which is not the page's", channel, w.index);
         wtest::check(file, line, w.bytes == expected, "ch %d item %ld: wrote %s, expected %s (read %s)", channel, w.index,
-                Hex(w.bytes).c_str(), Hex(expected).c_str(), Hex(read->bytes).c_str());
+                wtest::Hex(w.bytes).c_str(), wtest::Hex(expected).c_str(), wtest::Hex(read->bytes).c_str());
     }
     return checked;
 }
@@ -289,16 +256,6 @@ Counts PrescribedWrite(int channel) {
 }
 
 Counts PrescribedTick(bool recordReadFails) { return Counts{recordReadFails ? 2 : 3, 0, 0}; }
-
-std::string Hex(const std::vector<std::uint8_t>& bytes, size_t from, size_t n) {
-    std::string s;
-    char t[4];
-    for (size_t i = from; i < bytes.size() && i - from < n; ++i) {
-        snprintf(t, sizeof t, "%02X", bytes[i]);
-        s += t;
-    }
-    return s;
-}
 
 double Median(std::vector<double> values) {
     if (values.empty()) return 0.0;

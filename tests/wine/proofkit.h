@@ -76,8 +76,6 @@ Counts PrescribedTick(bool recordReadFails);              // RefreshLiveValues
 // eight fields of the channel block in sunblind::Field order.
 std::vector<int> EditableIds(int channel);
 
-std::string Hex(const std::vector<std::uint8_t>& bytes, size_t from = 0, size_t n = ~size_t(0));
-
 // Median of a sample (sorted copy).
 double Median(std::vector<double> values);
 

@@ -2,69 +2,35 @@
 
 #include <dlgs.h>
 
-#include "test_hostutil.h"
-
 #include "wtest.h"
 
 namespace driver {
 
 namespace {
+constexpr char kAnswered[] = "driver.answered";
+}  // namespace
 
-BoxWatch* g_watch = nullptr;
+BoxWatch::BoxWatch() : m_watch(30, [this](HWND hwnd) { Answer(hwnd); }) {}
 
-// Message texts as UTF-8, whatever the ANSI code page can show.
-std::string Utf8Text(HWND hwnd) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, &text[0], static_cast<int>(text.size()))));
-    return hosttest::U(text);
-}
-
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM) {
+void BoxWatch::Answer(HWND hwnd) {
     char cls[32] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
-    if (std::string(cls) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
-    if (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) return TRUE;
+    if (std::string(cls) != "#32770" || (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)) return;
     // The Open and Save As dialogs: the file name box is cmb13 (its edit
     // edt1 in older layouts).
     if (GetDlgItem(hwnd, cmb13) || GetDlgItem(hwnd, edt1)) {
-        if (!g_watch || g_watch->file.empty() || GetPropA(hwnd, "driver.answered")) return TRUE;
-        SetPropA(hwnd, "driver.answered", reinterpret_cast<HANDLE>(1));
-        SetDlgItemTextW(hwnd, GetDlgItem(hwnd, cmb13) ? cmb13 : edt1, g_watch->file.c_str());
-        ++g_watch->fileDialogs;
+        if (file.empty() || GetPropA(hwnd, kAnswered)) return;
+        SetPropA(hwnd, kAnswered, reinterpret_cast<HANDLE>(1));
+        SetDlgItemTextW(hwnd, GetDlgItem(hwnd, cmb13) ? cmb13 : edt1, file.c_str());
+        ++fileDialogs;
         PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
-        return TRUE;
+        return;
     }
     // A message box has a static with id 0xFFFF for its text; pages do not.
     HWND text = GetDlgItem(hwnd, 0xFFFF);
-    if (!text) return TRUE;
-    if (g_watch) g_watch->boxes.push_back({Utf8Text(hwnd), Utf8Text(text)});
-    const int answer = GetDlgItem(hwnd, IDYES)                        ? IDYES
-                       : GetDlgItem(hwnd, IDCANCEL) && g_watch        ? g_watch->answer
-                                                                      : IDOK;
-    PostMessageA(hwnd, WM_COMMAND, answer, 0);
-    return TRUE;
-}
-
-void CALLBACK WatchTick(HWND, UINT, UINT_PTR, DWORD) {
-    EnumThreadWindows(GetCurrentThreadId(), FindBox, 0);
-}
-
-}  // namespace
-
-std::string WindowText(HWND hwnd) {
-    char text[8192] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
-BoxWatch::BoxWatch() {
-    g_watch = this;
-    m_timer = SetTimer(nullptr, 0, 30, WatchTick);
-}
-
-BoxWatch::~BoxWatch() {
-    KillTimer(nullptr, m_timer);
-    if (g_watch == this) g_watch = nullptr;
+    if (!text) return;
+    boxes.push_back({wtest::Text(hwnd), wtest::Text(text)});
+    PostMessageA(hwnd, WM_COMMAND, GetDlgItem(hwnd, IDYES) ? IDYES : GetDlgItem(hwnd, IDCANCEL) ? answer : IDOK, 0);
 }
 
 Rig::Rig() {
@@ -122,7 +88,7 @@ std::string Rig::TabText(int index) const {
     return text;
 }
 
-std::string Rig::Text(HWND page, int id) const { return WindowText(GetDlgItem(page, id)); }
+std::string Rig::Text(HWND page, int id) const { return wtest::Text(page, id); }
 
 void Rig::SetText(HWND page, int id, const std::string& text) { SetDlgItemTextA(page, id, text.c_str()); }
 

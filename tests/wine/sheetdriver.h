@@ -13,6 +13,7 @@
 #include "control/briselctrl.h"
 #include "sheet/sheet.h"
 #include "simnode/simnode.h"
+#include "wtest.h"
 
 namespace driver {
 
@@ -23,20 +24,21 @@ struct Box {
     std::string text;
 };
 
-// Answers what the sheet shows: message boxes (OK, or `answer` where there
-// is a Cancel button; Yes where there is one), and the Open and Save As
-// dialogs, which are given `file` and OK (left alone while it is empty).
+// Answers what the sheet shows, every 30 ms: message boxes (OK, or
+// `answer` where there is a Cancel button; Yes where there is one), and the
+// Open and Save As dialogs, which are given `file` and OK (left alone while
+// it is empty).
 class BoxWatch {
 public:
     BoxWatch();
-    ~BoxWatch();
     std::vector<Box> boxes;
     int answer = IDOK;
     std::wstring file;
     int fileDialogs = 0;
 
 private:
-    UINT_PTR m_timer;
+    void Answer(HWND hwnd);
+    wtest::WindowWatch m_watch;
 };
 
 // A control on a simulated node's client site and a sheet opened from it.
@@ -66,8 +68,6 @@ struct Rig {
     int Check(HWND page, int id) const;
     void Click(HWND page, int id);       // BM_CLICK on a button
 };
-
-std::string WindowText(HWND hwnd);
 
 // Deterministic junk in every byte of every item of the node, from seed: what
 // another user of the node may have left in the bytes a page does not own.

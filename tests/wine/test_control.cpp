@@ -14,6 +14,7 @@
 
 #include "fw/comptr.h"
 #include "ocxhelp.h"
+#include "res/resource.h"
 #include "simnode/simnode.h"
 #include "wtest.h"
 
@@ -269,7 +270,7 @@ static void test_dispatch() {
         {"an argument", DISPID_ABOUTBOX, &IID_NULL, DISPATCH_METHOD, 1, 0, DISP_E_BADPARAMCOUNT},
         {"a named argument", DISPID_ABOUTBOX, &IID_NULL, DISPATCH_METHOD, 1, 1, DISP_E_NONAMEDARGS},
     };
-    ocx::Closer closer("About Brisel Control", WM_COMMAND, IDOK);
+    wtest::Closer closer("About Brisel Control", WM_COMMAND, IDOK);
     for (const Call& c : calls) {
         DISPPARAMS params = {c.args ? &arg : nullptr, c.namedArgs ? &named : nullptr, c.args, c.namedArgs};
         const HRESULT hr = disp->Invoke(c.id, *c.riid, 0x409, c.flags, &params, nullptr, nullptr, nullptr);
@@ -536,7 +537,7 @@ static void test_properties_two_controls() {
         } steps[] = {{a.get(), 1, 0}, {b.get(), 1, 1}, {b.get(), 1, 2}};
         int i = 0;
         for (const Step& step : steps) {
-            ocx::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+            wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
             const HRESULT hr = step.control->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr);
             ok(hr == S_OK, "%d: Properties 0x%08lx", i, hr);
             ok(closer.closed == 1, "%d: sheet closed %d times", i, closer.closed);
@@ -568,29 +569,22 @@ struct Apartment {
 };
 
 constexpr int kApartments = 4, kCycles = 6;
-// The client's view of the sheet: sunblind 1..4's Down setpoint edits, the
-// Read and Write buttons, the node name.
-const int kDownSetpointIds[4] = {210, 221, 239, 256};
-constexpr int kWriteId = 269, kNodeNameId = 209;
-
-std::string DlgText(HWND dialog, int id) {
-    char text[256] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
+// Sunblind 1..4's Down setpoint edits.
+const int kDownSetpointIds[4] = {IDC_SB1_DOWNSETPOINT, IDC_SB2_DOWNSETPOINT, IDC_SB3_DOWNSETPOINT,
+                                 IDC_SB4_DOWNSETPOINT};
 
 // Drives the sheet of one apartment: reads the name on the first tab, then
 // on every sunblind tab types this apartment's value and presses Write.
 void DriveSheet(Apartment& a, HWND sheet, int cycle) {
-    a.names.push_back(DlgText(reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)), kNodeNameId));
+    a.names.push_back(wtest::Text(reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)), IDC_NODENAME));
     for (int channel = 1; channel <= 4; ++channel) {
         SendMessageA(sheet, PSM_SETCURSEL, channel, 0);
         HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
         const std::string value = std::to_string(1000 + 100 * a.index + 10 * cycle + channel);
         a.typed.push_back(value);
         SetDlgItemTextA(page, kDownSetpointIds[channel - 1], value.c_str());
-        SendMessageA(GetDlgItem(page, kWriteId), BM_CLICK, 0, 0);
-        a.readBack.push_back(DlgText(page, kDownSetpointIds[channel - 1]));
+        SendMessageA(GetDlgItem(page, IDC_WRITE), BM_CLICK, 0, 0);
+        a.readBack.push_back(wtest::Text(page, kDownSetpointIds[channel - 1]));
     }
 }
 
@@ -610,14 +604,14 @@ DWORD WINAPI RunApartment(void* param) {
         if (!ole || !disp || !view || ole->SetClientSite(site.ClientSite()) != S_OK) a.error = "not created";
         for (int cycle = 0; cycle < kCycles && a.error.empty(); ++cycle) {
             {
-                ocx::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+                wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
                 closer.onFound = [&](HWND sheet) { DriveSheet(a, sheet, cycle); };
                 if (ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr) != S_OK ||
                     closer.closed != 1)
                     a.error = "Properties, cycle " + std::to_string(cycle);
             }
             {
-                ocx::Closer closer("About Brisel Control", WM_COMMAND, IDOK);
+                wtest::Closer closer("About Brisel Control", WM_COMMAND, IDOK);
                 DISPPARAMS none = {nullptr, nullptr, 0, 0};
                 if (disp->Invoke(DISPID_ABOUTBOX, IID_NULL, 0x409, DISPATCH_METHOD, &none, nullptr, nullptr,
                                  nullptr) == S_OK)
@@ -897,7 +891,7 @@ static void test_modal_to_host() {
         // This site has no node: the sheet first says so in a box it owns;
         // the box is closed, then the sheet.
         s_sheet = nullptr;
-        ocx::Closer closer(row.about ? "About Brisel Control" : "Plugin", WM_COMMAND, IDOK);
+        wtest::Closer closer(row.about ? "About Brisel Control" : "Plugin", WM_COMMAND, IDOK);
         closer.onFound = [&](HWND dialog) {
             if (!row.about) {
                 s_sheet = GetWindow(dialog, GW_OWNER);

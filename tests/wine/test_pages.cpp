@@ -8,29 +8,22 @@
 #include <utility>
 #include <vector>
 
+#include "node_layout.h"
 #include "pages/sunblindpage.h"
 #include "res/resource.h"
 #include "sheetdriver.h"
-#include "test_hostutil.h"
+#include "testutil.h"
 #include "wtest.h"
 
 using driver::FillJunk;
 using driver::Rig;
+using wtest::Hex;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-struct ChannelRow {
-    int channel;
-    long drive, record, level, localLux;
-    int block;
-};
-const ChannelRow kChannels[] = {
-    {1, 30, 21, 13, 24, 1},
-    {2, 31, 21, 14, 25, 15},
-    {3, 33, 22, 18, 26, 1},
-    {4, 32, 22, 17, 27, 15},
-};
+using ChannelRow = layout::Channel;
+using layout::kChannels;
 
 // The node's calls since mark, as "R21:31 W30:2 N".
 std::string Trace(const simnode::Node& node, size_t mark = 0) {
@@ -62,8 +55,8 @@ void SetBlock(simnode::Node& node, const ChannelRow& ch, const Bytes& block) {
 }
 
 void SetFlag(simnode::Node& node, int channel, bool common) {
-    auto& b = node.Item(21)[0];
-    const std::uint8_t bit = static_cast<std::uint8_t>(1u << (channel - 1));
+    auto& b = node.Item(layout::kFlagRecord)[0];
+    const std::uint8_t bit = kChannels[channel - 1].luxBit;
     b = static_cast<std::uint8_t>(common ? (b | bit) : (b & ~bit));
 }
 
@@ -74,15 +67,6 @@ HWND ShowChannel(Rig& rig, int channel) {
     return rig.Page(channel);
 }
 
-std::string Hex(const Bytes& b, size_t from, size_t n) {
-    std::string s;
-    char t[4];
-    for (size_t i = from; i < from + n && i < b.size(); ++i) {
-        snprintf(t, sizeof t, "%02X", b[i]);
-        s += t;
-    }
-    return s;
-}
 
 }  // namespace
 
@@ -104,14 +88,14 @@ static void test_first_showing_reads() {
     for (const ChannelRow& ch : kChannels) {
         for (bool common : {false, true}) {
             Rig rig;
-            SetFlag(rig.node, ch.channel, common);
+            SetFlag(rig.node, ch.number, common);
             if (!ok(rig.Open(), "no sheet")) return;
             const size_t mark = rig.node.log.size();
-            ShowChannel(rig, ch.channel);
-            std::string expected = "R21:31 R" + std::to_string(common ? 23 : ch.localLux) + ":31 R" +
-                                   std::to_string(ch.level) + ":31 R" + std::to_string(ch.drive) + ":31 R21:31";
+            ShowChannel(rig, ch.number);
+            std::string expected = "R21:31 R" + std::to_string(common ? 23 : ch.localLuxItem) + ":31 R" +
+                                   std::to_string(ch.levelItem) + ":31 R" + std::to_string(ch.driveTimeItem) + ":31 R21:31";
             if (ch.record == 22) expected += " R22:31";
-            ok(Trace(rig.node, mark) == expected, "ch %d common %d: %s", ch.channel, common,
+            ok(Trace(rig.node, mark) == expected, "ch %d common %d: %s", ch.number, common,
                Trace(rig.node, mark).c_str());
         }
     }
@@ -124,16 +108,16 @@ static void test_controls_show_node_values() {
     const Bytes block = {0x01, 0xF4, 0x00, 0x64, 0x00, 0x7B, 0x00, 0x05, 0x0A, 0xF6, 0x03, 0x02, 0xC8, 0x91};
     for (const ChannelRow& ch : kChannels) {
         Rig rig;
-        FillJunk(rig.node, 7u + ch.channel);
+        FillJunk(rig.node, 7u + ch.number);
         rig.node.Item(21)[0] = 0;
-        SetFlag(rig.node, ch.channel, true);
+        SetFlag(rig.node, ch.number, true);
         SetBlock(rig.node, ch, block);
-        rig.node.Item(ch.drive)[0] = 0x00, rig.node.Item(ch.drive)[1] = 0x7B;
+        rig.node.Item(ch.driveTimeItem)[0] = 0x00, rig.node.Item(ch.driveTimeItem)[1] = 0x7B;
         rig.node.Item(23)[0] = 0x03, rig.node.Item(23)[1] = 0xE8;
-        rig.node.Item(ch.level)[0] = 0x91;
-        HWND page = ShowChannel(rig, ch.channel);
-        if (!ok(page != nullptr, "ch %d: no page", ch.channel)) continue;
-        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        rig.node.Item(ch.levelItem)[0] = 0x91;
+        HWND page = ShowChannel(rig, ch.number);
+        if (!ok(page != nullptr, "ch %d: no page", ch.number)) continue;
+        const SunblindControlIds& ids = SunblindIds(ch.number);
         struct {
             int id;
             const char* text;
@@ -145,27 +129,27 @@ static void test_controls_show_node_values() {
             {ids.topDownTime, "12.3"}, {ids.luxLevel, "1000"}, {ids.actualLevel, "72.5"},
         };
         for (const auto& s : shown)
-            ok(rig.Text(page, s.id) == s.text, "ch %d id %d: '%s' expected '%s'", ch.channel, s.id,
+            ok(rig.Text(page, s.id) == s.text, "ch %d id %d: '%s' expected '%s'", ch.number, s.id,
                rig.Text(page, s.id).c_str(), s.text);
         ok(rig.Check(page, ids.levelLocal) == 1 && rig.Check(page, ids.levelCommon) == 1, "ch %d level boxes",
-           ch.channel);
+           ch.number);
         ok(rig.Check(page, ids.overrideLocal) == 0 && rig.Check(page, ids.overrideCommon) == 1,
-           "ch %d override boxes", ch.channel);
+           "ch %d override boxes", ch.number);
         ok(rig.Check(page, ids.luxCommon) == 1 && rig.Check(page, ids.luxLocal) == 0, "ch %d lux radios",
-           ch.channel);
+           ch.number);
     }
 }
 
 // Source codes both ways; a code outside 0-3 leaves the boxes alone.
 static void test_source_codes() {
     const ChannelRow& ch = kChannels[2];
-    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    const SunblindControlIds& ids = SunblindIds(ch.number);
     struct {
         std::uint8_t code;
         int local, common;  // shown, starting from both checked
     } shown[] = {{0, 0, 0}, {1, 1, 0}, {2, 0, 1}, {3, 1, 1}, {5, 1, 1}, {0xFF, 1, 1}};
     Rig rig;
-    HWND page = ShowChannel(rig, ch.channel);
+    HWND page = ShowChannel(rig, ch.number);
     for (const auto& row : shown) {
         SendDlgItemMessageA(page, ids.levelLocal, BM_SETCHECK, 1, 0);
         SendDlgItemMessageA(page, ids.levelCommon, BM_SETCHECK, 1, 0);
@@ -195,10 +179,10 @@ static void test_source_codes() {
 static void test_write_bytes_after_edits() {
     for (const ChannelRow& ch : kChannels) {
         Rig rig;
-        FillJunk(rig.node, 100u + ch.channel);
-        HWND page = ShowChannel(rig, ch.channel);
+        FillJunk(rig.node, 100u + ch.number);
+        HWND page = ShowChannel(rig, ch.number);
         if (!ok(page != nullptr, "no page")) continue;
-        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        const SunblindControlIds& ids = SunblindIds(ch.number);
         const char* texts[sunblind::kFieldCount] = {};
         texts[sunblind::DownSetpoint] = "500";
         texts[sunblind::UpSetpoint] = "70000";
@@ -220,46 +204,46 @@ static void test_write_bytes_after_edits() {
         rig.Click(page, ids.luxCommon);
 
         // Someone else changes bytes this page does not own.
-        FillJunk(rig.node, 900u + ch.channel);
-        SetFlag(rig.node, ch.channel, false);
-        const Bytes before21 = rig.node.Item(21), before22 = rig.node.Item(22), beforeDrive = rig.node.Item(ch.drive);
+        FillJunk(rig.node, 900u + ch.number);
+        SetFlag(rig.node, ch.number, false);
+        const Bytes before21 = rig.node.Item(21), before22 = rig.node.Item(22), beforeDrive = rig.node.Item(ch.driveTimeItem);
 
         const size_t mark = rig.node.log.size();
         rig.Click(page, IDC_WRITE);
-        std::string expected = "R" + std::to_string(ch.drive) + ":32 W" + std::to_string(ch.drive) + ":2 R21:32 W21:31";
+        std::string expected = "R" + std::to_string(ch.driveTimeItem) + ":32 W" + std::to_string(ch.driveTimeItem) + ":2 R21:32 W21:31";
         if (ch.record == 22) expected += " R22:32 W22:31";
-        expected += " R" + std::to_string(ch.drive) + ":31 R21:31";
+        expected += " R" + std::to_string(ch.driveTimeItem) + ":31 R21:31";
         if (ch.record == 22) expected += " R22:31";
-        ok(Trace(rig.node, mark) == expected, "ch %d: %s", ch.channel, Trace(rig.node, mark).c_str());
+        ok(Trace(rig.node, mark) == expected, "ch %d: %s", ch.number, Trace(rig.node, mark).c_str());
 
-        const Bytes* drive = LastWrite(rig.node, ch.drive, mark);
-        ok(drive && Hex(*drive, 0, drive->size()) == "0000", "ch %d drive %s", ch.channel,
+        const Bytes* drive = LastWrite(rig.node, ch.driveTimeItem, mark);
+        ok(drive && Hex(*drive, 0, drive->size()) == "0000", "ch %d drive %s", ch.number,
            drive ? Hex(*drive, 0, drive->size()).c_str() : "none");
-        ok(Hex(rig.node.Item(ch.drive), 0, 2) == "0000" &&
-               Hex(rig.node.Item(ch.drive), 2, 30) == Hex(beforeDrive, 2, 30),
-           "ch %d drive item %s, was %s", ch.channel, Hex(rig.node.Item(ch.drive), 0, 32).c_str(),
+        ok(Hex(rig.node.Item(ch.driveTimeItem), 0, 2) == "0000" &&
+               Hex(rig.node.Item(ch.driveTimeItem), 2, 30) == Hex(beforeDrive, 2, 30),
+           "ch %d drive item %s, was %s", ch.number, Hex(rig.node.Item(ch.driveTimeItem), 0, 32).c_str(),
            Hex(beforeDrive, 0, 32).c_str());
 
         const Bytes* flagRec = LastWrite(rig.node, 21, mark);
-        if (!ok(flagRec && flagRec->size() == 31, "ch %d: no record 21 write", ch.channel)) continue;
+        if (!ok(flagRec && flagRec->size() == 31, "ch %d: no record 21 write", ch.number)) continue;
         Bytes expect21(before21.begin(), before21.begin() + 31);
-        expect21[0] = static_cast<std::uint8_t>(expect21[0] | (1u << (ch.channel - 1)));
+        expect21[0] = static_cast<std::uint8_t>(expect21[0] | ch.luxBit);
         const Bytes* blockRec = ch.record == 21 ? flagRec : LastWrite(rig.node, 22, mark);
-        if (!ok(blockRec && blockRec->size() == 31, "ch %d: no block write", ch.channel)) continue;
+        if (!ok(blockRec && blockRec->size() == 31, "ch %d: no block write", ch.number)) continue;
         Bytes expectBlock(ch.record == 21 ? expect21 : Bytes(before22.begin(), before22.begin() + 31));
         const Bytes block = {0x01, 0xF4, 0x11, 0x70, 0x00, 0x7B, 0xFF, 0xCE, 0xC8, 0x00, 0x01, 0x03, 0xC8, 0xC7};
         std::copy(block.begin(), block.end(), expectBlock.begin() + ch.block);
         // Channels 1 and 2 keep block and flag in record 21, channels 3 and 4 split them.
         const Bytes& expectFlagRec = ch.record == 21 ? expectBlock : expect21;
-        ok(*flagRec == expectFlagRec, "ch %d record 21: %s expected %s", ch.channel, Hex(*flagRec, 0, 31).c_str(),
+        ok(*flagRec == expectFlagRec, "ch %d record 21: %s expected %s", ch.number, Hex(*flagRec, 0, 31).c_str(),
            Hex(expectFlagRec, 0, 31).c_str());
         if (ch.record == 22)
-            ok(*blockRec == expectBlock, "ch %d record 22: %s expected %s", ch.channel,
+            ok(*blockRec == expectBlock, "ch %d record 22: %s expected %s", ch.number,
                Hex(*blockRec, 0, 31).c_str(), Hex(expectBlock, 0, 31).c_str());
         // The re-read shows what the node holds now.
-        ok(rig.Text(page, ids.field[sunblind::UpSetpoint]) == "4464", "ch %d up setpoint shows %s", ch.channel,
+        ok(rig.Text(page, ids.field[sunblind::UpSetpoint]) == "4464", "ch %d up setpoint shows %s", ch.number,
            rig.Text(page, ids.field[sunblind::UpSetpoint]).c_str());
-        ok(rig.Text(page, ids.field[sunblind::TimeBeforeUp]) == "6548.6", "ch %d before up shows %s", ch.channel,
+        ok(rig.Text(page, ids.field[sunblind::TimeBeforeUp]) == "6548.6", "ch %d before up shows %s", ch.number,
            rig.Text(page, ids.field[sunblind::TimeBeforeUp]).c_str());
     }
 }
@@ -272,14 +256,14 @@ static void test_unedited_write_changes_nothing() {
     for (const ChannelRow& ch : kChannels) {
         for (unsigned seed : {1u, 2u, 3u}) {
             Rig rig;
-            FillJunk(rig.node, seed * 31u + ch.channel);
+            FillJunk(rig.node, seed * 31u + ch.number);
             rig.node.Item(ch.record)[ch.block + 10] = codes[seed - 1][0];
             rig.node.Item(ch.record)[ch.block + 11] = codes[seed - 1][1];
             const auto before = rig.node.items;
-            HWND page = ShowChannel(rig, ch.channel);
+            HWND page = ShowChannel(rig, ch.number);
             rig.Click(page, IDC_WRITE);
-            ok(rig.node.items == before, "ch %d seed %u: node changed", ch.channel, seed);
-            ok(LastWrite(rig.node, ch.record) != nullptr, "ch %d: nothing written", ch.channel);
+            ok(rig.node.items == before, "ch %d seed %u: node changed", ch.number, seed);
+            ok(LastWrite(rig.node, ch.record) != nullptr, "ch %d: nothing written", ch.number);
         }
     }
 }
@@ -288,11 +272,11 @@ static void test_unedited_write_changes_nothing() {
 // of that pair's boxes; then the pair's boxes are stored.
 static void test_unshown_code_kept_until_its_boxes_change() {
     const ChannelRow& ch = kChannels[2];
-    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    const SunblindControlIds& ids = SunblindIds(ch.number);
     Rig rig;
     rig.node.Item(ch.record)[ch.block + 10] = 5;
     rig.node.Item(ch.record)[ch.block + 11] = 0x80;
-    HWND page = ShowChannel(rig, ch.channel);
+    HWND page = ShowChannel(rig, ch.number);
     rig.Click(page, IDC_WRITE);
     const Bytes& rec = rig.node.Item(ch.record);
     ok(rec[ch.block + 10] == 5 && rec[ch.block + 11] == 0x80, "unedited: codes %d %d", rec[ch.block + 10],
@@ -316,14 +300,14 @@ static void test_write_after_failed_first_read() {
     } rows[] = {{1, {21}, true, false}, {1, {30, 21}, false, true}, {3, {22}, true, true}, {4, {32, 21, 22}, false, false}};
     for (const Row& row : rows) {
         const ChannelRow& ch = kChannels[row.channel - 1];
-        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        const SunblindControlIds& ids = SunblindIds(ch.number);
         Rig rig;
-        FillJunk(rig.node, 40u + ch.channel);
+        FillJunk(rig.node, 40u + ch.number);
         for (long i : row.failing) rig.node.failRead.insert(i);
-        HWND page = ShowChannel(rig, ch.channel);
+        HWND page = ShowChannel(rig, ch.number);
         if (!ok(page != nullptr, "no page")) continue;
         rig.node.failRead.clear();
-        Bytes expectDrive = rig.node.Item(ch.drive), expectRecord = rig.node.Item(ch.record);
+        Bytes expectDrive = rig.node.Item(ch.driveTimeItem), expectRecord = rig.node.Item(ch.record);
         const auto type = [&](int id, const char* text) {
             rig.SetText(page, id, text);
             SendDlgItemMessageA(page, id, EM_SETMODIFY, TRUE, 0);  // as typing leaves it
@@ -339,7 +323,7 @@ static void test_write_after_failed_first_read() {
         const auto before = rig.node.items;
         rig.Click(page, IDC_WRITE);
         for (const auto& item : before) {
-            const Bytes& expected = item.first == ch.drive ? expectDrive : item.first == ch.record ? expectRecord
+            const Bytes& expected = item.first == ch.driveTimeItem ? expectDrive : item.first == ch.record ? expectRecord
                                                                                                   : item.second;
             ok(rig.node.Item(item.first) == expected, "ch %d, failing %ld: item %ld %s, expected %s", row.channel,
                row.failing[0], item.first, Hex(rig.node.Item(item.first), 0, 32).c_str(),
@@ -363,8 +347,8 @@ static void test_failed_reads_skip_only_their_item() {
         const ChannelRow& ch = kChannels[row.channel - 1];
         Rig rig;
         FillJunk(rig.node, 5u);
-        HWND page = ShowChannel(rig, ch.channel);
-        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        HWND page = ShowChannel(rig, ch.number);
+        const SunblindControlIds& ids = SunblindIds(ch.number);
         const std::string shownBefore = rig.Text(page, ids.field[sunblind::DownSetpoint]);
         for (long i : row.failing) rig.node.failRead.insert(i);
         rig.SetText(page, ids.field[sunblind::DownSetpoint], "1234");
@@ -391,8 +375,8 @@ static void test_host_failing_everything() {
         Rig rig;
         rig.node.failAll = true;
         rig.node.failFill = simnode::FailFill::Scribble;
-        HWND page = ShowChannel(rig, ch.channel);
-        const SunblindControlIds& ids = SunblindIds(ch.channel);
+        HWND page = ShowChannel(rig, ch.number);
+        const SunblindControlIds& ids = SunblindIds(ch.number);
         rig.SetText(page, ids.field[sunblind::UpSetpoint], "77");
         rig.Click(page, IDC_WRITE);
         rig.Click(page, IDC_READ);
@@ -404,14 +388,14 @@ static void test_host_failing_everything() {
                 if (rig.node.log[i].op == simnode::Call::Read) return true;
             return false;
         };
-        ok(wtest::pump_until(ticked, 20000), "ch %d: no tick", ch.channel);
+        ok(wtest::pump_until(ticked, 20000), "ch %d: no tick", ch.number);
         for (int f = 0; f < sunblind::kFieldCount; ++f)
             ok(rig.Text(page, ids.field[f]) == (f == sunblind::UpSetpoint ? "77" : ""), "ch %d field %d: %s",
-               ch.channel, f, rig.Text(page, ids.field[f]).c_str());
+               ch.number, f, rig.Text(page, ids.field[f]).c_str());
         ok(rig.Text(page, ids.luxLevel).empty() && rig.Text(page, ids.actualLevel).empty(), "live values shown");
         ok(LastWrite(rig.node, 21) == nullptr && LastWrite(rig.node, 22) == nullptr &&
-               LastWrite(rig.node, ch.drive) == nullptr,
-           "ch %d: a write after failed reads", ch.channel);
+               LastWrite(rig.node, ch.driveTimeItem) == nullptr,
+           "ch %d: a write after failed reads", ch.number);
     }
 }
 
@@ -421,7 +405,7 @@ static void test_short_reads_send_no_garbage() {
     const ChannelRow& ch = kChannels[1];
     Rig rig;
     FillJunk(rig.node, 77u);
-    HWND page = ShowChannel(rig, ch.channel);
+    HWND page = ShowChannel(rig, ch.number);
     rig.node.shortRead = 2;
     const size_t mark = rig.node.log.size();
     rig.Click(page, IDC_WRITE);
@@ -434,11 +418,11 @@ static void test_short_reads_send_no_garbage() {
 // The lux value follows the flag stored in the node, not the radio buttons.
 static void test_lux_follows_stored_flag() {
     const ChannelRow& ch = kChannels[3];
-    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    const SunblindControlIds& ids = SunblindIds(ch.number);
     Rig rig;
     rig.node.Item(23)[1] = 50;
-    rig.node.Item(ch.localLux)[1] = 20;
-    HWND page = ShowChannel(rig, ch.channel);
+    rig.node.Item(ch.localLuxItem)[1] = 20;
+    HWND page = ShowChannel(rig, ch.number);
     ok(rig.Text(page, ids.luxLevel) == "20", "local lux %s", rig.Text(page, ids.luxLevel).c_str());
     rig.Click(page, ids.luxCommon);
     ok(rig.Check(page, ids.luxCommon) == 1 && rig.Check(page, ids.luxLocal) == 0, "radio pair not exclusive");
@@ -452,7 +436,7 @@ static void test_lux_follows_stored_flag() {
     // A failed lux read keeps the last value; the level still refreshes.
     rig.node.failRead.insert(23);
     rig.node.Item(23)[1] = 99;
-    rig.node.Item(ch.level)[0] = 3;
+    rig.node.Item(ch.levelItem)[0] = 3;
     SendMessageA(page, WM_TIMER, 1, 0);
     ok(rig.Text(page, ids.luxLevel) == "50" && rig.Text(page, ids.actualLevel) == "1.5", "after failed lux: %s %s",
        rig.Text(page, ids.luxLevel).c_str(), rig.Text(page, ids.actualLevel).c_str());
@@ -464,10 +448,10 @@ static void test_lux_follows_stored_flag() {
 // Typed and unwritten values give way to the node's on the next showing.
 static void test_showing_replaces_typed_values() {
     const ChannelRow& ch = kChannels[0];
-    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    const SunblindControlIds& ids = SunblindIds(ch.number);
     Rig rig;
     rig.node.Item(21)[ch.block + 1] = 42;
-    HWND page = ShowChannel(rig, ch.channel);
+    HWND page = ShowChannel(rig, ch.number);
     rig.SetText(page, ids.field[sunblind::DownSetpoint], "999");
     rig.Select(2);
     rig.Select(1);
@@ -487,9 +471,9 @@ static void test_bad_input_in_edits() {
         {"\xE9\xFF\x80", "0000"}, {" 12.9kg", "000C"}, {"-1", "FFFF"},
     };
     const ChannelRow& ch = kChannels[1];
-    const SunblindControlIds& ids = SunblindIds(ch.channel);
+    const SunblindControlIds& ids = SunblindIds(ch.number);
     Rig rig;
-    HWND page = ShowChannel(rig, ch.channel);
+    HWND page = ShowChannel(rig, ch.number);
     for (const Row& row : rows) {
         for (int f = 0; f < sunblind::kFieldCount; ++f) rig.SetText(page, ids.field[f], row.text);
         rig.SetText(page, ids.topDownTime, row.text);
@@ -507,11 +491,11 @@ static void test_real_timer_keeps_ticking_when_hidden() {
     const ChannelRow& ch = kChannels[0];
     Rig rig;
     const DWORD start = GetTickCount();  // before the page and its timer exist
-    ShowChannel(rig, ch.channel);
+    ShowChannel(rig, ch.number);
     rig.Select(3);
     const auto levelReads = [&] {
         int n = 0;
-        for (const auto& c : rig.node.log) n += c.op == simnode::Call::Read && c.index == ch.level;
+        for (const auto& c : rig.node.log) n += c.op == simnode::Call::Read && c.index == ch.levelItem;
         return n;
     };
     // Two more ticks, however busy the machine, and not sooner than two
@@ -539,10 +523,10 @@ std::vector<OwnedByte> OwnedBytes(const std::vector<int>& channels) {
     std::vector<OwnedByte> owned;
     for (int c : channels) {
         const ChannelRow& ch = kChannels[c - 1];
-        owned.push_back({21, 0, static_cast<std::uint8_t>(1 << (c - 1))});
-        for (int i = 0; i < 14; ++i) owned.push_back({ch.record, ch.block + i, 0xFF});
-        owned.push_back({ch.drive, 0, 0xFF});
-        owned.push_back({ch.drive, 1, 0xFF});
+        owned.push_back({layout::kFlagRecord, 0, ch.luxBit});
+        for (int i = 0; i < layout::kBlockSize; ++i) owned.push_back({ch.record, ch.block + i, 0xFF});
+        owned.push_back({ch.driveTimeItem, 0, 0xFF});
+        owned.push_back({ch.driveTimeItem, 1, 0xFF});
     }
     return owned;
 }
@@ -586,14 +570,14 @@ std::string LastBox(const Rig& rig) { return rig.watch.boxes.empty() ? "<none>" 
 // every other byte of the second node stays its own. The confirmation
 // names the differences; opening the sheet makes no call beyond today's.
 static void test_settings_save_and_load() {
-    const std::string file = hosttest::FreshDir("settings") + "\\Node 日本 settings.txt";
+    const std::string file = testutil::FreshDir("settings") + "\\Node 日本 settings.txt";
     for (unsigned seed : {1u, 2u, 3u}) {
         std::map<long, Bytes> saved;  // the first node's items
         {
-            Rig a;  // one sheet at a time: a watch answers the newest sheet's boxes
+            Rig a;  // one sheet at a time: every watch answers all boxes of the thread
             FillJunk(a.node, seed);
             ok(a.Open(), "seed %u: first sheet not open", seed);
-            a.watch.file = hosttest::W(file);
+            a.watch.file = brhost::Wide(file);
             const std::size_t opened = a.node.log.size();
             a.Click(a.Page(0), IDC_SAVESETTINGS);
             ok(a.watch.fileDialogs == 1, "seed %u: save dialog answered %d times", seed, a.watch.fileDialogs);
@@ -602,7 +586,7 @@ static void test_settings_save_and_load() {
             ok(LastBox(a).find("saved to") != std::string::npos, "seed %u: %s", seed, LastBox(a).c_str());
             saved = a.node.items;
         }
-        const std::string text = hosttest::Slurp(file);
+        const std::string text = testutil::Slurp(file);
         ok(text.compare(0, 27, "Brisel settings, format 1\r\n") == 0 &&
                text.find("Node name = Sunblind controller 7\r\n") != std::string::npos,
            "seed %u: file starts %.60s", seed, text.c_str());
@@ -610,7 +594,7 @@ static void test_settings_save_and_load() {
         FillJunk(b.node, seed + 100);
         const auto before = b.node.items;
         ok(b.Open(), "seed %u: second sheet not open", seed);
-        b.watch.file = hosttest::W(file);
+        b.watch.file = brhost::Wide(file);
         b.Click(b.Page(0), IDC_LOADSETTINGS);
         ok(b.watch.boxes.size() == 2 && b.watch.boxes[0].text.find("Down setpoint: ") != std::string::npos &&
                b.watch.boxes[0].text.find(" \xE2\x86\x92 ") != std::string::npos,
@@ -629,15 +613,15 @@ static void test_settings_save_and_load() {
 // A file that cannot be loaded is refused with words naming the problem,
 // before the node is touched; so is a confirmation the user cancels.
 static void test_settings_refused_files() {
-    const std::string dir = hosttest::FreshDir("settings-bad");
+    const std::string dir = testutil::FreshDir("settings-bad");
     const std::string file = dir + "\\good.txt";
     {
         Rig good;
         ok(good.Open(), "sheet not open");
-        good.watch.file = hosttest::W(file);
+        good.watch.file = brhost::Wide(file);
         good.Click(good.Page(0), IDC_SAVESETTINGS);
     }
-    const std::string text = hosttest::Slurp(file);
+    const std::string text = testutil::Slurp(file);
     ok(text.size() > 500, "no settings file saved: %u bytes", (unsigned)text.size());
     const std::size_t down = text.find("Down setpoint = ");
     const struct {
@@ -660,8 +644,8 @@ static void test_settings_refused_files() {
         Rig rig;
         ok(rig.Open(), "%s: sheet not open", row.name);
         const auto before = rig.node.items;
-        hosttest::Spit(dir + "\\bad.txt", row.bytes);
-        rig.watch.file = hosttest::W(dir + "\\bad.txt");
+        testutil::Spit(dir + "\\bad.txt", row.bytes);
+        rig.watch.file = brhost::Wide(dir + "\\bad.txt");
         rig.Click(rig.Page(0), IDC_LOADSETTINGS);
         ok(rig.watch.boxes.size() == 1 && LastBox(rig).find(row.says) != std::string::npos &&
                LastBox(rig).find("The node was not changed") != std::string::npos,
@@ -673,7 +657,7 @@ static void test_settings_refused_files() {
         FillJunk(rig.node, 9);
         const auto before = rig.node.items;
         ok(rig.Open(), "cancel: sheet not open");
-        rig.watch.file = hosttest::W(file);
+        rig.watch.file = brhost::Wide(file);
         rig.watch.answer = IDCANCEL;
         rig.Click(rig.Page(0), IDC_LOADSETTINGS);
         ok(rig.watch.boxes.size() == 1 && Writes(rig.node) == 0 && rig.node.items == before,
@@ -685,15 +669,15 @@ static void test_settings_refused_files() {
         Rig rig;
         ok(rig.Open(), "in use: sheet not open");
         const std::string busy = dir + "\\in use.txt";
-        hosttest::Spit(busy, "the old file");
-        HANDLE held = CreateFileW(hosttest::W(busy).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+        testutil::Spit(busy, "the old file");
+        HANDLE held = CreateFileW(brhost::Wide(busy).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                   nullptr);
-        rig.watch.file = hosttest::W(busy);
+        rig.watch.file = brhost::Wide(busy);
         rig.Click(rig.Page(0), IDC_SAVESETTINGS);
         CloseHandle(held);
         ok(LastBox(rig).find("could not be written") != std::string::npos, "in use: %s", LastBox(rig).c_str());
-        ok(hosttest::Slurp(busy) == "the old file", "a file in use was changed");
-        ok(hosttest::Names(dir).size() == 3, "%u files beside the one in use", (unsigned)hosttest::Names(dir).size());
+        ok(testutil::Slurp(busy) == "the old file", "a file in use was changed");
+        ok(testutil::Names(dir).size() == 3, "%u files beside the one in use", (unsigned)testutil::Names(dir).size());
     }
 }
 

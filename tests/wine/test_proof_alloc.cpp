@@ -77,24 +77,17 @@ struct Host {
 // Presses Write on the first sunblind tab of the sheet and closes it; the
 // About box is closed as it shows. Runs from a timer in the modal loop and
 // allocates nothing itself, so the pages' handlers it sets off run armed.
-void CALLBACK DriveWindows(HWND, UINT, UINT_PTR, DWORD) {
-    struct Each {
-        static BOOL CALLBACK Window(HWND hwnd, LPARAM) {
-            char text[64] = {};
-            GetWindowTextA(hwnd, text, sizeof text);
-            if (!IsWindowVisible(hwnd)) return TRUE;
-            if (lstrcmpA(text, "Sarp") == 0) {
-                SendMessageA(hwnd, PSM_SETCURSEL, 1, 0);
-                HWND page = reinterpret_cast<HWND>(SendMessageA(hwnd, PSM_GETCURRENTPAGEHWND, 0, 0));
-                if (page) SendMessageA(GetDlgItem(page, IDC_WRITE), BM_CLICK, 0, 0);
-                PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_OK, 0);
-            } else {
-                PostMessageA(hwnd, WM_COMMAND, IDOK, 0);  // the About box, or a message box
-            }
-            return TRUE;
-        }
-    };
-    EnumThreadWindows(GetCurrentThreadId(), Each::Window, 0);
+void DriveWindow(HWND hwnd) {
+    char text[64] = {};
+    GetWindowTextA(hwnd, text, sizeof text);
+    if (lstrcmpA(text, "Sarp") == 0) {
+        SendMessageA(hwnd, PSM_SETCURSEL, 1, 0);
+        HWND page = reinterpret_cast<HWND>(SendMessageA(hwnd, PSM_GETCURRENTPAGEHWND, 0, 0));
+        if (page) SendMessageA(GetDlgItem(page, IDC_WRITE), BM_CLICK, 0, 0);
+        PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    } else {
+        PostMessageA(hwnd, WM_COMMAND, IDOK, 0);  // the About box, or a message box
+    }
 }
 
 int VisibleWindows() {
@@ -186,7 +179,7 @@ HRESULT PropertiesAndAbout(Host& host) {
     HRESULT hr = Create(ole);
     if (FAILED(hr)) return hr;
     if (FAILED(hr = ole->SetClientSite(host.site.ClientSite()))) return hr;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 20, DriveWindows);
+    const wtest::WindowWatch watch(20, DriveWindow);
     hr = ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr);
     if (SUCCEEDED(hr)) {
         com_ptr<IDispatch> disp;
@@ -194,7 +187,6 @@ HRESULT PropertiesAndAbout(Host& host) {
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
         if (SUCCEEDED(hr)) hr = disp->Invoke(DISPID_ABOUTBOX, IID_NULL, 0x409, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
     }
-    KillTimer(nullptr, timer);
     ole->SetClientSite(nullptr);
     return hr;
 }

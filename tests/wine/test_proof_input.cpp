@@ -5,27 +5,26 @@
 #include <string>
 #include <vector>
 
+#include "node_layout.h"
 #include "pages/sunblindpage.h"
 #include "proofkit.h"
 #include "res/resource.h"
 #include "sheetdriver.h"
+#include "wide.h"
 #include "wtest.h"
 
 using driver::Rig;
 
 namespace {
 
-// What an edit gives back for an ANSI text: the text itself, but for bytes
-// the code page maps to no character or to one that does not map back.
-std::string AnsiRoundTrip(const std::string& text) {
-    if (text.empty()) return text;
-    std::wstring wide(text.size() * 2, L'\0');
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                                        &wide[0], static_cast<int>(wide.size()))));
-    std::string back(wide.size() * 4, '\0');
-    back.resize(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                                        &back[0], static_cast<int>(back.size()), nullptr, nullptr)));
-    return back;
+// What an edit holds for an ANSI text, read back as UTF-8: the text's
+// characters in the ANSI code page.
+std::string AsShown(const std::string& ansi) {
+    std::wstring wide(ansi.size(), L'\0');
+    if (!ansi.empty())
+        wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                                            &wide[0], static_cast<int>(wide.size()))));
+    return brhost::Utf8(wide);
 }
 
 // Texts as long as the edit takes. Wine's edit control needs about a second
@@ -79,7 +78,7 @@ static void test_every_input_in_every_edit() {
             for (int id : edits) rig.SetText(page, id, input);
             const proof::PageState state = proof::CaptureState(page, channel);
             if (input.size() < 256)
-                ok(state.block.text[sunblind::UpSetpoint] == AnsiRoundTrip(input), "ch %d: edit holds '%s' for '%s'",
+                ok(state.block.text[sunblind::UpSetpoint] == AsShown(input), "ch %d: edit holds '%s' for '%s'",
                    channel, state.block.text[sunblind::UpSetpoint].c_str(), input.c_str());
             const size_t mark = rig.node.log.size();
             rig.Click(page, IDC_WRITE);
@@ -112,7 +111,7 @@ static void test_pinned_bytes() {
     Rig rig;
     if (!ok(rig.Open(), "no sheet")) return;
     for (int channel = 1; channel <= 4; ++channel) {
-        const sunblind::Channel& ch = sunblind::ChannelInfo(channel);
+        const layout::Channel& ch = layout::kChannels[channel - 1];
         rig.Select(channel);
         HWND page = rig.Page(channel);
         for (const Row& row : rows) {
@@ -120,11 +119,11 @@ static void test_pinned_bytes() {
             for (int id : proof::EditableIds(channel)) rig.SetText(page, id, row.text);
             proof::ChooseSources(page, channel, 1, 0);
             rig.Click(page, IDC_WRITE);
-            ok(proof::Hex(rig.node.Item(ch.driveTimeItem), 0, 2) == row.drive, "ch %d '%s': drive %s", channel,
-               row.text, proof::Hex(rig.node.Item(ch.driveTimeItem), 0, 2).c_str());
-            ok(proof::Hex(rig.node.Item(ch.settingsRecord), static_cast<size_t>(ch.blockStart), 14) == block,
+            ok(wtest::Hex(rig.node.Item(ch.driveTimeItem), 0, 2) == row.drive, "ch %d '%s': drive %s", channel,
+               row.text, wtest::Hex(rig.node.Item(ch.driveTimeItem), 0, 2).c_str());
+            ok(wtest::Hex(rig.node.Item(ch.record), static_cast<size_t>(ch.block), layout::kBlockSize) == block,
                "ch %d '%s': block %s expected %s", channel, row.text,
-               proof::Hex(rig.node.Item(ch.settingsRecord), static_cast<size_t>(ch.blockStart), 14).c_str(),
+               wtest::Hex(rig.node.Item(ch.record), static_cast<size_t>(ch.block), layout::kBlockSize).c_str(),
                block.c_str());
         }
     }

@@ -14,7 +14,6 @@
 // BRISEL_SOAK_PUMP_MS the real time each cycle runs its message loop with
 // the sheet open (default 50 ms), BRISEL_SOAK_VERBOSE=1 prints the figures
 // of every cycle.
-#include <cstdlib>
 #include <string>
 
 #include "fw/comptr.h"
@@ -28,12 +27,6 @@
 using driver::Rig;
 
 namespace {
-
-long EnvNumber(const char* name, long fallback) {
-    char text[32] = {};
-    if (!GetEnvironmentVariableA(name, text, sizeof text)) return fallback;
-    return std::strtol(text, nullptr, 10);
-}
 
 // The judgement. The warm-up cycles let the platform and the allocator fill
 // their caches (Wine's comctl32 and user32 create some objects lazily, e.g.
@@ -111,7 +104,7 @@ void DriveSheet(HWND sheet, simnode::Node& node, int cycle) {
         }
         node.failRead.clear();
     }
-    wtest::pump(static_cast<DWORD>(EnvNumber("BRISEL_SOAK_PUMP_MS", 50)));
+    wtest::pump(static_cast<DWORD>(wtest::EnvNumber("BRISEL_SOAK_PUMP_MS", 50)));
     if (cycle == 0) {
         // The counters must see what an open sheet holds, or they prove nothing.
         const proof::Usage open = proof::Measure();
@@ -136,7 +129,7 @@ void Cycle(Rig& rig, int cycle) {
 // limits above; fewer cycles than can be judged fail.
 class Growth {
 public:
-    explicit Growth(int cycles) : m_cycles(cycles), m_verbose(EnvNumber("BRISEL_SOAK_VERBOSE", 0) != 0) {}
+    explicit Growth(int cycles) : m_cycles(cycles), m_verbose(wtest::EnvNumber("BRISEL_SOAK_VERBOSE", 0) != 0) {}
     void AfterCycle(int cycle) {
         if (cycle + 1 < kWarmupCycles) return;
         m_last = proof::Measure();
@@ -166,28 +159,10 @@ private:
     proof::Usage m_baseline, m_last;
 };
 
-// The modal sheet of a running verb, driven from a thread timer.
-struct VerbDriver {
-    simnode::Node* node = nullptr;
-    int cycle = 0;
-    bool driven = false;
-    UINT_PTR timer = 0;
-};
-VerbDriver g_verb;
-
-void CALLBACK DriveVerbSheet(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND sheet = FindWindowA(nullptr, "Sarp");
-    if (!sheet || !IsWindowVisible(sheet) || g_verb.driven) return;
-    g_verb.driven = true;
-    KillTimer(nullptr, id);
-    DriveSheet(sheet, *g_verb.node, g_verb.cycle);
-    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-}
-
 }  // namespace
 
 static void test_open_close_cycles() {
-    const int cycles = static_cast<int>(EnvNumber("BRISEL_SOAK_CYCLES", kDefaultCycles));
+    const int cycles = static_cast<int>(wtest::EnvNumber("BRISEL_SOAK_CYCLES", kDefaultCycles));
     Rig rig;
     const long siteRefs = rig.site.siteRefs();
     Growth growth(cycles);
@@ -207,7 +182,7 @@ static void test_open_close_cycles() {
 // The same through the module as a host uses it: registered, created by
 // COM, Properties verb with the modal sheet; afterwards it unloads.
 static void test_control_verb_cycles() {
-    const int cycles = static_cast<int>(EnvNumber("BRISEL_SOAK_CYCLES", kDefaultCycles));
+    const int cycles = static_cast<int>(wtest::EnvNumber("BRISEL_SOAK_CYCLES", kDefaultCycles));
     CoInitialize(nullptr);
     {
         ocx::Module registration;
@@ -227,11 +202,13 @@ static void test_control_verb_cycles() {
         for (int cycle = 0; cycle < cycles && wtest::g_failed < 20; ++cycle) {
             node.log.clear();
             Scramble(node, 2000u + static_cast<unsigned>(cycle));
-            g_verb = VerbDriver{&node, cycle, false, SetTimer(nullptr, 0, 20, DriveVerbSheet)};
+            // The modal sheet of the running verb, driven from a thread timer.
+            wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+            closer.onFound = [&](HWND sheet) { DriveSheet(sheet, node, cycle); };
             if (cycle == 0) g_beforeFirstSheet = proof::Measure();
             hr = control->DoVerb(OLEIVERB_PROPERTIES, nullptr, site.ClientSite(), 0, nullptr, nullptr);
-            if (!g_verb.driven) KillTimer(nullptr, g_verb.timer);
-            ok(hr == S_OK && g_verb.driven, "cycle %d: Properties 0x%08lx, sheet driven %d", cycle, hr, g_verb.driven);
+            ok(hr == S_OK && closer.closed == 1, "cycle %d: Properties 0x%08lx, sheet driven %d", cycle, hr,
+               closer.closed);
             ok(!FindWindowA(nullptr, "Sarp"), "cycle %d: sheet left open", cycle);
             releases += "WR";
             ok(site.readerRefs() == 0 && site.writerRefs() == 0 && site.releases == releases,
@@ -246,11 +223,7 @@ static void test_control_verb_cycles() {
     growth.Check();
     ok(site.siteRefs() == 0, "site refs %ld after the control went", site.siteRefs());
 
-    HMODULE loaded = GetModuleHandleA("Brisel.ocx");
-    auto canUnload = loaded ? reinterpret_cast<HRESULT(WINAPI*)()>(
-                                  reinterpret_cast<void*>(GetProcAddress(loaded, "DllCanUnloadNow")))
-                            : nullptr;
-    ok(canUnload && canUnload() == S_OK, "DllCanUnloadNow 0x%08lx", canUnload ? canUnload() : E_FAIL);
+    ok(ocx::LoadedCanUnloadNow() == S_OK, "DllCanUnloadNow 0x%08lx", ocx::LoadedCanUnloadNow());
     CoFreeUnusedLibraries();
     ok(!GetModuleHandleA("Brisel.ocx"), "module still loaded");
     {

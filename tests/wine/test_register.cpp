@@ -11,8 +11,8 @@
 #include "ocxhelp.h"
 #include "wtest.h"
 
-using ocx::DefaultValue;
-using ocx::KeyExists;
+using wtest::DefaultValue;
+using wtest::KeyExists;
 
 namespace {
 
@@ -54,7 +54,7 @@ static void test_register_failures() {
     if (!ok(module.get() != nullptr, "cannot load %s", ocx::Path().c_str())) return;
     for (const Row& row : rows) {
         module.Unregister();
-        if (!row.unwritable.empty()) ok(ocx::DenyWrites(row.unwritable), "%s: cannot protect the key", row.name);
+        if (!row.unwritable.empty()) ok(wtest::DenyWrites(row.unwritable), "%s: cannot protect the key", row.name);
         const HRESULT hr = module.Register();
         ok(hr == row.result, "%s: DllRegisterServer 0x%08lx", row.name, hr);
         ok(KeyExists(kCls + "\\InprocServer32") == row.classEntries, "%s: class entries", row.name);
@@ -64,7 +64,7 @@ static void test_register_failures() {
            DefaultValue(kCls + "\\Node\\ProgramID").c_str());
         ok(DefaultValue(kCls + "\\Node\\TestID") == row.testId, "%s: TestID %s", row.name,
            DefaultValue(kCls + "\\Node\\TestID").c_str());
-        if (!row.unwritable.empty()) ocx::DeleteKey(row.unwritable);
+        if (!row.unwritable.empty()) wtest::DeleteKey(row.unwritable);
         ok(module.Unregister() == S_OK, "%s: unregister", row.name);
         ok(NothingRegistered(), "%s: entries left behind", row.name);
     }
@@ -126,7 +126,7 @@ static void test_unregister_leftovers() {
     ocx::Module module;
     for (const Row& row : rows) {
         ok(module.Register() == S_OK, "%s: register", row.name);
-        if (row.removeFirst) ocx::DeleteKey(kCls + row.removeFirst);
+        if (row.removeFirst) wtest::DeleteKey(kCls + row.removeFirst);
         ok(module.Unregister() == S_OK, "%s: unregister", row.name);
         ok(NothingRegistered() && !KeyExists(kCls + "\\Node"), "%s: entries left behind", row.name);
         ok(module.Unregister() == S_OK, "%s: unregister again", row.name);
@@ -245,12 +245,7 @@ static void test_unload() {
         ok(registration.Register() == S_OK, "register");
     }
     auto loaded = [] { return GetModuleHandleA("Brisel.ocx") != nullptr; };
-    auto canUnload = [] {
-        HMODULE h = GetModuleHandleA("Brisel.ocx");
-        auto fn = h ? reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(h, "DllCanUnloadNow")))
-                    : nullptr;
-        return fn ? fn() : E_FAIL;
-    };
+    auto canUnload = ocx::LoadedCanUnloadNow;
     ok(!loaded(), "module loaded before the test");
 
     com_ptr<IClassFactory> factory;

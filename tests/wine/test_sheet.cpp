@@ -11,13 +11,13 @@ using driver::Rig;
 static void test_first_tab_and_buttons() {
     Rig rig;
     if (!ok(rig.Open(), "sheet did not open")) return;
-    ok(driver::WindowText(rig.Sheet()) == "Sarp", "caption %s", driver::WindowText(rig.Sheet()).c_str());
+    ok(wtest::Text(rig.Sheet()) == "Sarp", "caption %s", wtest::Text(rig.Sheet()).c_str());
     ok(rig.TabText(0) == "Node infomation", "first tab %s", rig.TabText(0).c_str());
     ok(SendMessageA(rig.Tab(), TCM_GETCURSEL, 0, 0) == 0, "first tab not selected");
     ok(rig.CurrentPage() == rig.Page(0), "first page not current");
 
     HWND exitButton = GetDlgItem(rig.Sheet(), IDOK);
-    ok(driver::WindowText(exitButton) == "Exit", "OK button reads %s", driver::WindowText(exitButton).c_str());
+    ok(wtest::Text(exitButton) == "Exit", "OK button reads %s", wtest::Text(exitButton).c_str());
     ok(IsWindowVisible(exitButton), "Exit hidden");
     for (int id : {IDCANCEL, IDC_SHEET_APPLY}) {
         HWND button = GetDlgItem(rig.Sheet(), id);
@@ -148,22 +148,14 @@ static void test_reader_failing_everything() {
 }
 
 // The verb runs the sheet modally and returns TRUE once "Exit" is pressed.
-static HWND g_modalSheet;
-static void CALLBACK PressExit(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND sheet = FindWindowA(nullptr, "Sarp");
-    if (!sheet) return;
-    g_modalSheet = sheet;
-    KillTimer(nullptr, id);
-    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-}
-
 static void test_properties_verb_modal() {
     Rig rig;
-    g_modalSheet = nullptr;
-    SetTimer(nullptr, 0, 100, PressExit);
+    HWND modalSheet = nullptr;
+    wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+    closer.onFound = [&](HWND sheet) { modalSheet = sheet; };
     const BOOL result = rig.ctrl.OnProperties(nullptr, nullptr, nullptr);
     ok(result == TRUE, "OnProperties returned %d", result);
-    ok(g_modalSheet != nullptr && !IsWindow(g_modalSheet), "modal sheet not seen or still there");
+    ok(modalSheet != nullptr && !IsWindow(modalSheet), "modal sheet not seen or still there");
     ok(g_pCurrentControl == &rig.ctrl, "current control not set");
     ok(rig.site.readerRefs() == 0 && rig.site.writerRefs() == 0, "refs left after the verb");
     ok(rig.site.releases == "WR", "releases %s", rig.site.releases.c_str());

@@ -3,7 +3,12 @@
 // each test program lists its test functions at its foot with WTEST_MAIN.
 #pragma once
 #include <windows.h>
+
+#include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace wtest {
 
@@ -34,6 +39,10 @@ bool emulated();
 // line scripts/test.sh collects), returns the exit code.
 int run(const Case* cases, int count);
 
+// The number in environment variable `name` (scripts set them for long
+// runs), fallback when it is not set.
+long EnvNumber(const char* name, long fallback);
+
 // Dispatches the thread's messages for ms milliseconds.
 void pump(DWORD ms);
 
@@ -48,11 +57,69 @@ bool pump_until(Pred pred, DWORD ms) {
     return true;
 }
 
+// A window's text, or a dialog control's, as UTF-8.
+std::string Text(HWND hwnd);
+std::string Text(HWND dialog, int id);
+
+// Bytes as upper-case hex pairs: n of them from `from` on, all by default.
+std::string Hex(const std::vector<std::uint8_t>& bytes, size_t from = 0, size_t n = ~size_t(0));
+
+// The registry under HKEY_CLASSES_ROOT, paths and values in UTF-8.
+bool KeyExists(const std::string& path);
+// The key's default value; "" when it has none, "<missing>" when the key is absent.
+std::string DefaultValue(const std::string& path);
+// Creates path and sets its value `name` (the default value when null):
+// the text, or with REG_DWORD the number 1.
+bool SetValue(const std::string& path, const std::string& value, DWORD type = REG_SZ, const char* name = nullptr);
+// Creates path and lets nobody set its values or open it for writing; undo
+// with DeleteKey.
+bool DenyWrites(const std::string& path);
+void DeleteKey(const std::string& path);  // with its sub-keys
+
+// While alive, calls visit from a thread timer every `period` ms for each
+// visible top-level window of the thread that made it, which must run a
+// message loop (a modal one counts). Watches are per thread: controls in
+// several apartments show their windows on their own threads at once, and
+// one thread may have several watches. visit must not end its own watch.
+// Takes no memory from operator new once made.
+class WindowWatch {
+public:
+    WindowWatch(UINT period, std::function<void(HWND)> visit);
+    ~WindowWatch();
+    WindowWatch(const WindowWatch&) = delete;
+    WindowWatch& operator=(const WindowWatch&) = delete;
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
+    static BOOL CALLBACK Visit(HWND hwnd, LPARAM self);
+    std::function<void(HWND)> m_visit;
+    UINT_PTR m_timer;
+    WindowWatch* m_next;
+};
+
+// While alive, closes every visible top-level window of this thread whose
+// caption is the given one by posting it `message` (wParam, lParam), once
+// per window, every 50 ms: records the texts of the first one's children,
+// then calls onFound (which may run the window) before posting.
+class Closer {
+public:
+    Closer(std::string caption, UINT message, WPARAM wParam, LPARAM lParam = 0);
+    int closed = 0;
+    std::vector<std::string> texts;  // texts of the window's children when first seen
+    std::function<void(HWND)> onFound;
+
+private:
+    void Found(HWND hwnd);
+    std::string m_caption;
+    UINT m_message;
+    WPARAM m_wParam;
+    LPARAM m_lParam;
+    WindowWatch m_watch;
+};
+
 }  // namespace wtest
 
 #define ok(cond, ...) wtest::check(__FILE__, __LINE__, (cond), __VA_ARGS__)
-// For helpers that report at their caller's line, passed in as `line`.
-#define ok_line(line, cond, ...) wtest::check(__FILE__, (line), (cond), __VA_ARGS__)
 
 #define WTEST_MAIN(...)                                                   \
     int main() {                                                          \

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "node_layout.h"
 #include "nodeimage.h"
 #include "simulation.h"
 
@@ -9,11 +10,8 @@ using namespace brmodel;
 
 namespace {
 
-// The node's numbering, written out: level item of blinds 1-4 (3 and 4 are
-// swapped on the node), the common and blind 4's local lux items.
-constexpr long kLevelItem[5] = {0, 13, 14, 18, 17};
-constexpr long kCommonLuxItem = 23;
-constexpr long kBlind4LuxItem = 27;
+using layout::kCommonLuxItem;
+long LevelItem(int n) { return layout::kChannels[n - 1].levelItem; }
 
 // A node whose channels all read the lux value that the test sets.
 struct Bench {
@@ -34,21 +32,15 @@ struct Bench {
         s.commonLux = common;
         PutSettings(image.items, n, s);
     }
-    double Level(int n) { return image.items[kLevelItem[n]][0] / 2.0; }
+    double Level(int n) { return image.items[LevelItem(n)][0] / 2.0; }
     void Run(double seconds) { sim.Advance(seconds, image.items); }
 };
 
 }  // namespace
 
 TEST(NodeImage, ChannelsOwnTheirBytesOnly) {
-    struct Row {
-        int n;
-        long driveTime, record;
-        int block;
-        std::uint8_t bit;
-    } rows[] = {{1, 30, 21, 1, 0x01}, {2, 31, 21, 15, 0x02}, {3, 33, 22, 1, 0x04}, {4, 32, 22, 15, 0x08}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.n);
+    for (const layout::Channel& row : layout::kChannels) {
+        SCOPED_TRACE(row.number);
         Image image = BlankImage();
         Settings s;
         s.commonLux = true;
@@ -57,10 +49,10 @@ TEST(NodeImage, ChannelsOwnTheirBytesOnly) {
         s.pushTimeShort = -1.0;     // F6
         s.topLevel = 72.5;          // 91
         s.topDownTime = 12.3;
-        PutSettings(image.items, row.n, s);
+        PutSettings(image.items, row.number, s);
         Image expected = BlankImage();
-        expected.items[21][0] = row.bit;
-        expected.items[row.driveTime][1] = 0x7B;
+        expected.items[layout::kFlagRecord][0] = row.luxBit;
+        expected.items[row.driveTimeItem][1] = 0x7B;
         auto& rec = expected.items[row.record];
         rec[row.block] = 0x01;
         rec[row.block + 1] = 0xF4;
@@ -68,7 +60,7 @@ TEST(NodeImage, ChannelsOwnTheirBytesOnly) {
         rec[row.block + 9] = 0xF6;
         rec[row.block + 12] = 0x91;
         EXPECT_EQ(image.items, expected.items);
-        const Settings back = GetSettings(image.items, row.n);
+        const Settings back = GetSettings(image.items, row.number);
         EXPECT_TRUE(back.commonLux);
         EXPECT_EQ(back.downSetpoint, 500u);
         EXPECT_DOUBLE_EQ(back.timeBeforeDown, 12.3);
@@ -87,7 +79,7 @@ TEST(NodeImage, DefaultIsSensible) {
         EXPECT_GT(s.downSetpoint, s.upSetpoint) << n;
         EXPECT_GT(s.topDownTime, 0) << n;
         EXPECT_GT(s.topLevel, s.bottomLevel) << n;
-        EXPECT_EQ(image.items.at(kLevelItem[n])[0], s.topLevel * 2) << "blind " << n << " starts up";
+        EXPECT_EQ(image.items.at(LevelItem(n))[0], s.topLevel * 2) << "blind " << n << " starts up";
     }
 }
 
@@ -151,7 +143,7 @@ TEST(Simulation, ChannelReadsTheLuxSourceItsFlagNames) {
         b.Run(1);
         EXPECT_NEAR(b.Level(4), 30, 0.5);
         EXPECT_EQ(GetU16(b.image.items, kCommonLuxItem), static_cast<unsigned>(b.lux[0]));
-        EXPECT_EQ(GetU16(b.image.items, kBlind4LuxItem), static_cast<unsigned>(b.lux[4]));
+        EXPECT_EQ(GetU16(b.image.items, layout::kChannels[3].localLuxItem), static_cast<unsigned>(b.lux[4]));
     }
 }
 
@@ -176,7 +168,7 @@ TEST(Simulation, LevelWrittenFromOutsideIsTheNewPosition) {
     b.Set(1, 20000, 8000, 5, 5, 40, 100, 10);
     b.lux[1] = 15000;
     b.Run(1);
-    b.image.items[kLevelItem[1]][0] = 100;  // 50 %
+    b.image.items[LevelItem(1)][0] = 100;  // 50 %
     b.Run(10);
     EXPECT_NEAR(b.Level(1), 50, 0.5);
 }

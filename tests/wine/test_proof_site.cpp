@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "node_layout.h"
 #include "pages/sunblindpage.h"
 #include "proofkit.h"
 #include "res/resource.h"
@@ -97,8 +98,8 @@ static void test_every_error_code() {
             ok(rig.node.items == before, "%08lx ch %d: node changed by failed writes", code, channel);
             const SunblindControlIds& ids = SunblindIds(channel);
             CBitConverter conv;
-            const sunblind::Channel& ch = sunblind::ChannelInfo(channel);
-            const auto shown = sunblind::DecodeBlock(conv, rig.node.Item(ch.settingsRecord).data(), ch.blockStart);
+            const layout::Channel& ch = layout::kChannels[channel - 1];
+            const auto shown = sunblind::DecodeBlock(conv, rig.node.Item(ch.record).data(), ch.block);
             ok(rig.Text(page, ids.field[sunblind::DownSetpoint]) == shown.text[sunblind::DownSetpoint],
                "%08lx ch %d: page shows %s after a failed write", code, channel,
                rig.Text(page, ids.field[sunblind::DownSetpoint]).c_str());
@@ -126,11 +127,11 @@ static void test_scribbled_and_short_reads() {
     rig.node.failFill = simnode::FailFill::Scribble;
     if (!ok(rig.Open(), "no sheet")) return;
     for (int channel = 1; channel <= 4; ++channel) {
-        const sunblind::Channel& ch = sunblind::ChannelInfo(channel);
+        const layout::Channel& ch = layout::kChannels[channel - 1];
         rig.Select(channel);
         HWND page = rig.Page(channel);
-        std::vector<long> items{ch.driveTimeItem, sunblind::kFlagRecord};
-        if (ch.settingsRecord != sunblind::kFlagRecord) items.push_back(ch.settingsRecord);
+        std::vector<long> items{ch.driveTimeItem, layout::kFlagRecord};
+        if (ch.record != layout::kFlagRecord) items.push_back(ch.record);
 
         struct Variant {
             long failing;   // item whose read fails, or 0

@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "nodefile.h"
-#include "test_hostutil.h"
+#include "testutil.h"
 #include "wtest.h"
 
-using namespace hosttest;
+using namespace testutil;
 
 namespace {
 
@@ -35,7 +35,7 @@ Result RunHost(const std::string& args, DWORD timeoutMs = 90000) {
     si.hStdOutput = writeEnd;
     si.hStdError = writeEnd;
     PROCESS_INFORMATION pi = {};
-    std::wstring cmd = W("\"" + Host() + "\" " + args);
+    std::wstring cmd = Wide("\"" + Host() + "\" " + args);
     if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
         r.out = "cannot start " + Host();
         CloseHandle(readEnd);
@@ -114,7 +114,7 @@ std::string Common(const std::string& node) {
 }  // namespace
 
 static void test_walk_through() {
-    ok(RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId), "cannot register");
+    ok(RegisterClass(kFakeClsid, ExeDir() + "\\tool_plugin.dll", kTestProgramId), "cannot register");
     const std::string dir = FreshDir("walk");
     const std::string node = dir + "\\node.txt";
     const Result r = RunHost(Common(node) + " --demo-walk \"" + dir + "\\shots\"");
@@ -134,7 +134,7 @@ static void test_walk_through() {
 // its file only; the chart shows that node, where node 2's blinds stay at
 // 0 % and node 1's move.
 static void test_walk_on_the_selected_node() {
-    ok(RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId), "cannot register");
+    ok(RegisterClass(kFakeClsid, ExeDir() + "\\tool_plugin.dll", kTestProgramId), "cannot register");
     const char* names[] = {"Sunblind controller 1", "West wing"};
     const unsigned before[] = {123, 456}, after[] = {120, 460};  // the stand-in writes whole seconds
     double levelY[2] = {};
@@ -208,7 +208,7 @@ static void test_walk_with_the_module() {
 
 // A node without access interfaces: the plug-in warns, the walk answers.
 static void test_walk_without_interfaces() {
-    RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId);
+    RegisterClass(kFakeClsid, ExeDir() + "\\tool_plugin.dll", kTestProgramId);
     const std::string dir = FreshDir("walk-none");
     const Result r = RunHost(Common(dir + "\\node.txt") + " --interfaces none --demo-walk \"" + dir + "\"");
     ok(r.code == 0, "exit code %lu\n%s", r.code, r.out.c_str());
@@ -243,7 +243,7 @@ static void test_failures_exit_clearly() {
         DeleteClass(kFakeClsid);
         if (row.registerMissing) RegisterClass(kFakeClsid, dir + "\\Gone.ocx", kTestProgramId);
         if (!row.file.empty()) Spit(node, row.file);
-        else DeleteFileW(W(node).c_str());
+        else DeleteFileW(Wide(node).c_str());
         const Result r = RunHost(row.args, 30000);
         ok(r.code == row.code, "%s: exit code %lu\n%s", row.what, r.code, r.out.c_str());
         ok(r.out.find(row.message) != std::string::npos, "%s: no \"%s\" in\n%s", row.what, row.message, r.out.c_str());
@@ -255,7 +255,7 @@ static void test_failures_exit_clearly() {
 // A user profile like C:\users\Jürgen 日本: the tool writes its node
 // file there, reads it back on the next start and leaves nothing beside it.
 static void test_node_file_in_any_folder() {
-    ok(RegisterClass(kFakeClsid, ExeDir() + "\\test_hostplugin.dll", kTestProgramId), "cannot register");
+    ok(RegisterClass(kFakeClsid, ExeDir() + "\\tool_plugin.dll", kTestProgramId), "cannot register");
     const std::string top = FreshDir("unicode");
     const std::string dir = top + "\\Jürgen 日本";
     const std::string node = dir + "\\node.txt";
@@ -298,7 +298,7 @@ static void test_save_stopped_after_each_step() {
     };
     for (const Row& row : rows) {
         RemoveTree(dir);
-        CreateDirectoryW(W(dir).c_str(), nullptr);
+        CreateDirectoryW(Wide(dir).c_str(), nullptr);
         std::string old = brmodel::FormatImage(brmodel::DefaultImage());
         old.replace(old.find("\nname: ") + 7, std::string("Sunblind controller 1").size(), "Old node");
         Spit(node, old);
@@ -329,7 +329,7 @@ static void test_node_file_in_use() {
     const std::string node = dir + "\\node.txt";
     const std::string text = brmodel::FormatImage(brmodel::DefaultImage());
     Spit(node, text);
-    HANDLE other = CreateFileW(W(node + ".lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    HANDLE other = CreateFileW(Wide(node + ".lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     ok(other != INVALID_HANDLE_VALUE, "cannot hold the lock");
     const Result r = RunHost(Common(node) + " --reset", 30000);

@@ -8,12 +8,12 @@
 #include "fw/comptr.h"
 #include "plugin.h"
 #include "simulatednode.h"
-#include "test_hostutil.h"
+#include "testutil.h"
 #include "wide.h"
 #include "winregistry.h"
 #include "wtest.h"
 
-using namespace hosttest;
+using namespace testutil;
 
 namespace {
 
@@ -22,7 +22,7 @@ const char kB[] = "{3F1C0D11-8E2A-4B6C-9D01-A1B2C3D4E502}";
 const char kC[] = "{3F1C0D11-8E2A-4B6C-9D01-A1B2C3D4E503}";
 const char kD[] = "{3F1C0D11-8E2A-4B6C-9D01-A1B2C3D4E504}";
 
-std::string FakeModule() { return ExeDir() + "\\test_hostplugin.dll"; }
+std::string FakeModule() { return ExeDir() + "\\tool_plugin.dll"; }
 
 brmodel::Options Defaults() {
     brmodel::Options o;

@@ -7,12 +7,12 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "fw/comptr.h"
 #include "ocxhelp.h"
+#include "wide.h"
 #include "wtest.h"
 
 namespace {
@@ -139,17 +139,6 @@ static void test_source_bitmap() {
     ok(acrossX > 20 && acrossY > 20, "picture is symmetric: %d %d", acrossX, acrossY);
 }
 
-namespace {
-// A value under HKEY_CLASSES_ROOT, wide; "<missing>" when absent.
-std::wstring DefaultValueW(const std::wstring& path) {
-    wchar_t value[1024] = {};
-    DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
-        return L"<missing>";
-    return value;
-}
-}  // namespace
-
 // Installed into a folder whose name the ANSI code page cannot spell: the
 // registration names the module's real path, COM creates the control from
 // there, the control draws and, with its type library's registration gone,
@@ -169,11 +158,11 @@ static void test_any_folder() {
         return;
     ok(ocx::Module(path).Register() == S_OK, "register");
 
-    const std::wstring cls(ocx::kClsKey, ocx::kClsKey + std::strlen(ocx::kClsKey));
-    ok(DefaultValueW(cls + L"\\InprocServer32") == path, "InprocServer32 %ls",
-       DefaultValueW(cls + L"\\InprocServer32").c_str());
-    ok(DefaultValueW(cls + L"\\ToolboxBitmap32") == path + L", 1", "ToolboxBitmap32 %ls",
-       DefaultValueW(cls + L"\\ToolboxBitmap32").c_str());
+    const std::string cls = ocx::kClsKey, utf8Path = brhost::Utf8(path);
+    ok(wtest::DefaultValue(cls + "\\InprocServer32") == utf8Path, "InprocServer32 %s",
+       wtest::DefaultValue(cls + "\\InprocServer32").c_str());
+    ok(wtest::DefaultValue(cls + "\\ToolboxBitmap32") == utf8Path + ", 1", "ToolboxBitmap32 %s",
+       wtest::DefaultValue(cls + "\\ToolboxBitmap32").c_str());
     BSTR lib = nullptr;
     ok(QueryPathOfRegTypeLib(ocx::kLibid, 1, 0, 0x409, &lib) == S_OK && lib && path == lib, "type library %ls",
        lib ? lib : L"(none)");
@@ -207,8 +196,8 @@ static void test_any_folder() {
     ok(GetModuleHandleW(L"Brisel.ocx") == nullptr, "module not unloaded");
 
     ok(ocx::Module(path).Unregister() == S_OK, "unregister");
-    ok(!ocx::KeyExists(ocx::kClsKey) && !ocx::KeyExists(ocx::kProgId) &&
-           !ocx::KeyExists("TypeLib\\{B42E6C39-22E8-49EF-8995-52B26D5A1030}"), "entries left behind");
+    ok(!wtest::KeyExists(ocx::kClsKey) && !wtest::KeyExists(ocx::kProgId) &&
+           !wtest::KeyExists("TypeLib\\{B42E6C39-22E8-49EF-8995-52B26D5A1030}"), "entries left behind");
     ok(DeleteFileW(path.c_str()), "module not removed: %lu", GetLastError());
     ok(RemoveDirectoryW(dir.c_str()), "folder not removed: %lu", GetLastError());
     ok(ocx::Module().Register() == S_OK, "register the build's copy again");
