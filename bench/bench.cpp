@@ -34,6 +34,7 @@
 #include "testutil.h"
 #include "simnode/simnode.h"
 #include "wtest.h"
+#include "sheet/caption.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ struct Figures {
 
 // Runs the verb once; drive gets the open sheet, which is closed after it.
 bool RunVerb(IOleObject* control, IOleClientSite* site, std::function<void(HWND)> drive) {
-    wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+    wtest::Closer closer(kSheetCaption, PSM_PRESSBUTTON, PSBTN_OK);
     closer.onFound = std::move(drive);
     const HRESULT hr = control->DoVerb(OLEIVERB_PROPERTIES, nullptr, site, 0, nullptr, nullptr);
     return hr == S_OK && closer.closed == 1;

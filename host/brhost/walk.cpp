@@ -8,12 +8,12 @@
 #include "fw/handles.h"
 #include "wide.h"
 #include "winfiles.h"
+#include "sheet/caption.h"
 
 namespace brhost {
 
 namespace {
 
-constexpr char kSheetCaption[] = "Sarp";
 constexpr int kRead = 268, kWrite = 269;
 constexpr int kSaveSettings = 300, kLoadSettings = 301;  // on the node-information tab
 constexpr int kPatience = 40;  // ticks to wait for the sheet

@@ -8,6 +8,7 @@
 #include "fw/handles.h"
 #include "res/resource.h"
 #include "sheet/sheet.h"
+#include "sheet/caption.h"
 
 const CLSID& CLSID_BriselCtrl = CLSID_Brisel;
 const IID& IID_DBrisel = DIID__DBrisel;
@@ -103,7 +104,7 @@ private:
 BOOL CBriselCtrl::OnProperties(LPMSG, HWND hWndParent, LPCRECT) {
     g_pCurrentControl = this;
     ModalScope modal(*this, hWndParent);
-    CSheet sheet("Sarp", modal.Owner(), 0);
+    CSheet sheet(kSheetCaption, modal.Owner(), 0);
     sheet.DoModal();
     return TRUE;
 }

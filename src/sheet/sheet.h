@@ -28,19 +28,18 @@ public:
     INodeReader* NodeReader() const override { return m_pNodeReader; }
     INodeWriter* NodeWriter() const override { return m_pNodeWriter; }
 
+private:
     // What the pages use; null when not obtained. Plain copies of the counted
     // references below.
     INodeWriter* m_pNodeWriter;
     INodeReader* m_pNodeReader;
 
-private:
     void AcquireNodeInterfaces();
 
     com_ptr<INodeWriter> m_pWriterRef;
     com_ptr<INodeReader> m_pReaderRef;
     IOleClientSite* m_pSite;  // borrowed from the control
 
-public:
     CBriselPropPage m_pageNodeInfo;
     CPage2PropPage m_pageSunblind1;
     CPage3PropPage m_pageSunblind2;

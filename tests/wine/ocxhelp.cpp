@@ -1,15 +1,24 @@
 #include "ocxhelp.h"
 
+#include "brisel_h.h"
+
 #include "wtest.h"
 
 namespace ocx {
 
-const CLSID kClsid = {0xe11d7042, 0x0cc6, 0x49e7, {0x96, 0xb8, 0xca, 0xc4, 0xb5, 0xba, 0xce, 0xb1}};
-const GUID kLibid = {0xb42e6c39, 0x22e8, 0x49ef, {0x89, 0x95, 0x52, 0xb2, 0x6d, 0x5a, 0x10, 0x30}};
-const IID kDispIid = {0x5cf820ca, 0x7c80, 0x4eef, {0xa3, 0x7f, 0x2e, 0xb2, 0x89, 0x20, 0x8b, 0x6f}};
-const IID kEventsIid = {0xef1f5666, 0xcee2, 0x4962, {0x80, 0x04, 0xd3, 0xd8, 0x99, 0x4b, 0x9c, 0xc5}};
+const CLSID& kClsid = CLSID_Brisel;
+const GUID& kLibid = LIBID_BriselLib;
+const IID& kDispIid = DIID__DBrisel;
+const IID& kEventsIid = DIID__DBriselEvents;
 const char kProgId[] = "Brisel.BriselCtrl.1";
-const char kClsKey[] = "CLSID\\{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}";
+
+std::string GuidText(REFGUID guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return std::string(text, text + lstrlenW(text));  // ASCII
+}
+
+std::string ClsKey() { return "CLSID\\" + GuidText(kClsid); }
 
 std::string Path() {
     char exe[MAX_PATH] = {};

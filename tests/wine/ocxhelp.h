@@ -10,12 +10,15 @@
 
 namespace ocx {
 
-extern const CLSID kClsid;        // {E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}
-extern const GUID kLibid;         // {B42E6C39-22E8-49EF-8995-52B26D5A1030}
-extern const IID kDispIid;        // {5CF820CA-7C80-4EEF-A37F-2EB289208B6F}
-extern const IID kEventsIid;      // {EF1F5666-CEE2-4962-8004-D3D8994B9CC5}
+// The control's identifiers, from its IDL (brisel_h.h, made by widl).
+extern const CLSID& kClsid;
+extern const GUID& kLibid;
+extern const IID& kDispIid;
+extern const IID& kEventsIid;
 extern const char kProgId[];      // Brisel.BriselCtrl.1
-extern const char kClsKey[];      // CLSID\{E11D7042-...}
+// "{XXXXXXXX-...}" of an identifier, and the control's class key "CLSID\\{...}".
+std::string GuidText(REFGUID guid);
+std::string ClsKey();
 
 // Brisel.ocx beside the build's test folder (two levels above the test).
 std::string Path();

@@ -3,6 +3,7 @@
 #include <dlgs.h>
 
 #include "wtest.h"
+#include "sheet/caption.h"
 
 namespace driver {
 
@@ -45,7 +46,7 @@ Rig::~Rig() {
 
 bool Rig::Open() {
     g_pCurrentControl = &ctrl;
-    sheet.reset(new CSheet("Sarp", nullptr, 0));
+    sheet.reset(new CSheet(kSheetCaption, nullptr, 0));
     if (!sheet->Create()) return false;
     wtest::pump(50);
     return Sheet() != nullptr;

@@ -158,7 +158,7 @@ static void test_any_folder() {
         return;
     ok(ocx::Module(path).Register() == S_OK, "register");
 
-    const std::string cls = ocx::kClsKey, utf8Path = brhost::Utf8(path);
+    const std::string cls = ocx::ClsKey(), utf8Path = brhost::Utf8(path);
     ok(wtest::DefaultValue(cls + "\\InprocServer32") == utf8Path, "InprocServer32 %s",
        wtest::DefaultValue(cls + "\\InprocServer32").c_str());
     ok(wtest::DefaultValue(cls + "\\ToolboxBitmap32") == utf8Path + ", 1", "ToolboxBitmap32 %s",
@@ -196,8 +196,8 @@ static void test_any_folder() {
     ok(GetModuleHandleW(L"Brisel.ocx") == nullptr, "module not unloaded");
 
     ok(ocx::Module(path).Unregister() == S_OK, "unregister");
-    ok(!wtest::KeyExists(ocx::kClsKey) && !wtest::KeyExists(ocx::kProgId) &&
-           !wtest::KeyExists("TypeLib\\{B42E6C39-22E8-49EF-8995-52B26D5A1030}"), "entries left behind");
+    ok(!wtest::KeyExists(ocx::ClsKey()) && !wtest::KeyExists(ocx::kProgId) &&
+           !wtest::KeyExists("TypeLib\\" + ocx::GuidText(ocx::kLibid)), "entries left behind");
     ok(DeleteFileW(path.c_str()), "module not removed: %lu", GetLastError());
     ok(RemoveDirectoryW(dir.c_str()), "folder not removed: %lu", GetLastError());
     ok(ocx::Module().Register() == S_OK, "register the build's copy again");

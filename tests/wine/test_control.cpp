@@ -17,6 +17,7 @@
 #include "res/resource.h"
 #include "simnode/simnode.h"
 #include "wtest.h"
+#include "sheet/caption.h"
 
 namespace {
 
@@ -537,7 +538,7 @@ static void test_properties_two_controls() {
         } steps[] = {{a.get(), 1, 0}, {b.get(), 1, 1}, {b.get(), 1, 2}};
         int i = 0;
         for (const Step& step : steps) {
-            wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+            wtest::Closer closer(kSheetCaption, PSM_PRESSBUTTON, PSBTN_OK);
             const HRESULT hr = step.control->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr);
             ok(hr == S_OK, "%d: Properties 0x%08lx", i, hr);
             ok(closer.closed == 1, "%d: sheet closed %d times", i, closer.closed);
@@ -604,7 +605,7 @@ DWORD WINAPI RunApartment(void* param) {
         if (!ole || !disp || !view || ole->SetClientSite(site.ClientSite()) != S_OK) a.error = "not created";
         for (int cycle = 0; cycle < kCycles && a.error.empty(); ++cycle) {
             {
-                wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+                wtest::Closer closer(kSheetCaption, PSM_PRESSBUTTON, PSBTN_OK);
                 closer.onFound = [&](HWND sheet) { DriveSheet(a, sheet, cycle); };
                 if (ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, nullptr, nullptr) != S_OK ||
                     closer.closed != 1)

@@ -126,8 +126,8 @@ check "changed module refused" fails verifies "$work/changed.ocx" "$crt"
 for arch in "${modules[@]}"; do w "$(tool "$arch" cscript)" //nologo "$(wpath "$work/nothing.vbs")"; done
 snapshot "$work/before"
 check "installed" msiexec_qn /i "$(wpath "$msi")"
-CLS='HKCR\CLSID\{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}'
-LIB='HKCR\TypeLib\{B42E6C39-22E8-49EF-8995-52B26D5A1030}\1.0'
+CLS="HKCR\\CLSID\\$(idl_uuid coclass Brisel)"
+LIB="HKCR\\TypeLib\\$(idl_uuid library BriselLib)\\1.0"
 installed_as() {  # installed_as VERSION: each module the package holds, signed, at its place and in its view
   local arch
   for arch in "${modules[@]}"; do

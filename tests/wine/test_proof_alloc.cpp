@@ -22,6 +22,7 @@
 #include "res/resource.h"
 #include "simnode/simnode.h"
 #include "wtest.h"
+#include "sheet/caption.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ struct Host {
 void DriveWindow(HWND hwnd) {
     char text[64] = {};
     GetWindowTextA(hwnd, text, sizeof text);
-    if (lstrcmpA(text, "Sarp") == 0) {
+    if (lstrcmpA(text, kSheetCaption) == 0) {
         SendMessageA(hwnd, PSM_SETCURSEL, 1, 0);
         HWND page = reinterpret_cast<HWND>(SendMessageA(hwnd, PSM_GETCURRENTPAGEHWND, 0, 0));
         if (page) SendMessageA(GetDlgItem(page, IDC_WRITE), BM_CLICK, 0, 0);

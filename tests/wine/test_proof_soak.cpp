@@ -23,6 +23,7 @@
 #include "res/resource.h"
 #include "sheetdriver.h"
 #include "wtest.h"
+#include "sheet/caption.h"
 
 using driver::Rig;
 
@@ -203,13 +204,13 @@ static void test_control_verb_cycles() {
             node.log.clear();
             Scramble(node, 2000u + static_cast<unsigned>(cycle));
             // The modal sheet of the running verb, driven from a thread timer.
-            wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+            wtest::Closer closer(kSheetCaption, PSM_PRESSBUTTON, PSBTN_OK);
             closer.onFound = [&](HWND sheet) { DriveSheet(sheet, node, cycle); };
             if (cycle == 0) g_beforeFirstSheet = proof::Measure();
             hr = control->DoVerb(OLEIVERB_PROPERTIES, nullptr, site.ClientSite(), 0, nullptr, nullptr);
             ok(hr == S_OK && closer.closed == 1, "cycle %d: Properties 0x%08lx, sheet driven %d", cycle, hr,
                closer.closed);
-            ok(!FindWindowA(nullptr, "Sarp"), "cycle %d: sheet left open", cycle);
+            ok(!FindWindowA(nullptr, kSheetCaption), "cycle %d: sheet left open", cycle);
             releases += "WR";
             ok(site.readerRefs() == 0 && site.writerRefs() == 0 && site.releases == releases,
                "cycle %d: refs reader %ld writer %ld, releases %s", cycle, site.readerRefs(), site.writerRefs(),

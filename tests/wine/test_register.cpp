@@ -16,8 +16,8 @@ using wtest::KeyExists;
 
 namespace {
 
-const std::string kCls = ocx::kClsKey;
-const std::string kTypeLibVersion = "TypeLib\\{B42E6C39-22E8-49EF-8995-52B26D5A1030}\\1.0";
+const std::string kCls = ocx::ClsKey();
+const std::string kTypeLibVersion = "TypeLib\\" + ocx::GuidText(ocx::kLibid) + "\\1.0";
 
 // Everything a registration writes is gone.
 bool NothingRegistered() {
@@ -77,7 +77,9 @@ static void test_value_bytes() {
     ocx::Module module;
     if (!ok(module.Register() == S_OK, "register")) return;
     const std::string built = ocx::Path();
-    const std::wstring path(built.begin(), built.end()), cls = L"CLSID\\{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}";
+    const std::string clsid = ocx::GuidText(ocx::kClsid), libid = ocx::GuidText(ocx::kLibid);
+    const std::wstring path(built.begin(), built.end()), clsidW(clsid.begin(), clsid.end()),
+        libidW(libid.begin(), libid.end()), cls = L"CLSID\\" + clsidW;
     const struct Row {
         std::wstring key;
         const wchar_t* name;
@@ -89,13 +91,13 @@ static void test_value_bytes() {
         {cls + L"\\ToolboxBitmap32", nullptr, path + L", 1"},
         {cls + L"\\MiscStatus", nullptr, L"0"},
         {cls + L"\\MiscStatus\\1", nullptr, L"131473"},
-        {cls + L"\\TypeLib", nullptr, L"{B42E6C39-22E8-49EF-8995-52B26D5A1030}"},
+        {cls + L"\\TypeLib", nullptr, libidW},
         {cls + L"\\Version", nullptr, L"1.0"},
         {cls + L"\\ProgID", nullptr, L"Brisel.BriselCtrl.1"},
         {cls + L"\\Node\\ProgramID", nullptr, L"94 4B 61 6C 64 6F 72 2E"},
         {cls + L"\\Node\\TestID", nullptr, L"%1"},
         {L"Brisel.BriselCtrl.1", nullptr, L"Brisel Control"},
-        {L"Brisel.BriselCtrl.1\\CLSID", nullptr, L"{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}"},
+        {L"Brisel.BriselCtrl.1\\CLSID", nullptr, clsidW},
     };
     for (const Row& row : rows) {
         wchar_t data[MAX_PATH + 16] = {};

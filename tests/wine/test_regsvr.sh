@@ -4,9 +4,12 @@
 set -u
 . "$(dirname "$0")/winetest.sh"
 ocx=$(w winepath -w "$1")
-CLS="HKCR\\CLSID\\$(idl_uuid coclass Brisel)"
+CLSID=$(idl_uuid coclass Brisel)
+LIBID=$(idl_uuid library BriselLib)
+IFACE="HKCR\\Interface\\$(idl_uuid dispinterface _DBrisel)"
+CLS="HKCR\\CLSID\\$CLSID"
 PROGID='HKCR\Brisel.BriselCtrl.1'
-TLB="HKCR\\TypeLib\\$(idl_uuid library BriselLib)"
+TLB="HKCR\\TypeLib\\$LIBID"
 tmp=$(mktemp -d)
 trap 'w regsvr32 /s /u "$ocx" >/dev/null; rm -rf "$tmp"' EXIT
 
@@ -26,12 +29,12 @@ $CLS\\ProgID||Brisel.BriselCtrl.1
 $CLS\\ToolboxBitmap32||$ocx, 1
 $CLS\\MiscStatus||0
 $CLS\\MiscStatus\\1||131473
-$CLS\\TypeLib||{B42E6C39-22E8-49EF-8995-52B26D5A1030}
+$CLS\\TypeLib||$LIBID
 $CLS\\Version||1.0
 $CLS\\Node\\ProgramID||94 4B 61 6C 64 6F 72 2E
 $CLS\\Node\\TestID||%1
 $PROGID||Brisel Control
-$PROGID\\CLSID||{E11D7042-0CC6-49E7-96B8-CAC4B5BACEB1}
+$PROGID\\CLSID||$CLSID
 $TLB\\1.0||Brisel ActiveX Control module
 ROWS
 check "Control key" key_exists "$CLS\\Control"
@@ -55,7 +58,7 @@ for case in "registered" "node already gone" "already unregistered"; do
                          check "$case: Node deleted" key_absent "$CLS\\Node" ;;
   esac
   check "$case: unregistered" w regsvr32 /s /u "$ocx"
-  for key in "$CLS\\Node" "$CLS" "$PROGID" "$TLB" 'HKCR\Interface\{5CF820CA-7C80-4EEF-A37F-2EB289208B6F}'; do
+  for key in "$CLS\\Node" "$CLS" "$PROGID" "$TLB" "$IFACE"; do
     check "$case: $key gone" key_absent "$key"
   done
 done
@@ -71,7 +74,7 @@ check "registered before another copy's unregistration" w regsvr32 /s "$ocx"
 check "another copy unregistered" w regsvr32 /s /u "$other"
 eq "another copy's unregistration: InprocServer32" "$(reg_value "$CLS\\InprocServer32")" "$ocx"
 eq "another copy's unregistration: type library" "$(reg_value "$TLB\\1.0\\409\\$WINEARCH")" "$ocx"
-for key in "$CLS\\Node" "$PROGID" 'HKCR\Interface\{5CF820CA-7C80-4EEF-A37F-2EB289208B6F}'; do
+for key in "$CLS\\Node" "$PROGID" "$IFACE"; do
   check "another copy's unregistration: $key kept" key_exists "$key"
 done
 check "registered from a folder that then goes" w regsvr32 /s "$stale"

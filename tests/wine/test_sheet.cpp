@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "sheetdriver.h"
 #include "wtest.h"
+#include "sheet/caption.h"
 
 using driver::Rig;
 
@@ -54,7 +55,7 @@ static void test_interfaces_and_warning() {
         if (!row.control) {
             rig.sheet.reset();
             g_pCurrentControl = nullptr;
-            rig.sheet.reset(new CSheet("Sarp", nullptr, 0));
+            rig.sheet.reset(new CSheet(kSheetCaption, nullptr, 0));
             ok(rig.sheet->Create(), "%d: no sheet", i);
             wtest::pump(50);
         } else {
@@ -151,7 +152,7 @@ static void test_reader_failing_everything() {
 static void test_properties_verb_modal() {
     Rig rig;
     HWND modalSheet = nullptr;
-    wtest::Closer closer("Sarp", PSM_PRESSBUTTON, PSBTN_OK);
+    wtest::Closer closer(kSheetCaption, PSM_PRESSBUTTON, PSBTN_OK);
     closer.onFound = [&](HWND sheet) { modalSheet = sheet; };
     const BOOL result = rig.ctrl.OnProperties(nullptr, nullptr, nullptr);
     ok(result == TRUE, "OnProperties returned %d", result);

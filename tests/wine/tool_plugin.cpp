@@ -15,6 +15,7 @@
 
 #include "fw/comptr.h"
 #include "pages/nodeaccess.h"
+#include "sheet/caption.h"
 
 namespace {
 
@@ -127,7 +128,7 @@ public:
         header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
         header.hwndParent = parent;
         header.hInstance = g_module;
-        header.pszCaption = "Sarp";
+        header.pszCaption = kSheetCaption;
         header.nPages = 3;
         header.ppsp = pages;
         PropertySheetA(&header);
