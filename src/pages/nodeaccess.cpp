@@ -1,6 +1,18 @@
 #include "nodeaccess.h"
 
+#include "fw/wnd.h"
+
 extern "C" const IID IID_INodeReader = {
     0xC9C04CC1, 0x23F0, 0x11D3, {0xBC, 0x97, 0x00, 0xA0, 0xC9, 0xE5, 0xF5, 0x04}};
 extern "C" const IID IID_INodeWriter = {
     0x099B79E0, 0xBA3D, 0x11D0, {0xAD, 0x92, 0x00, 0x60, 0x97, 0x17, 0x44, 0x07}};
+
+INodeReader* NodeReaderOf(const CWnd* parent) {
+    const auto* source = dynamic_cast<const INodeSource*>(parent);
+    return source ? source->NodeReader() : nullptr;
+}
+
+INodeWriter* NodeWriterOf(const CWnd* parent) {
+    const auto* source = dynamic_cast<const INodeSource*>(parent);
+    return source ? source->NodeWriter() : nullptr;
+}

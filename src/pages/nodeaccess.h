@@ -49,3 +49,9 @@ public:
 protected:
     ~INodeSource() = default;
 };
+
+class CWnd;
+// The node access that a page's parent window (the sheet) offers, looked up
+// at every access and never kept; null when it offers none.
+INodeReader* NodeReaderOf(const CWnd* parent);
+INodeWriter* NodeWriterOf(const CWnd* parent);

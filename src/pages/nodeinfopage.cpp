@@ -109,15 +109,9 @@ BOOL CBriselPropPage::OnCommand(WPARAM wParam, LPARAM lParam) {
     return CPropertyPage::OnCommand(wParam, lParam);
 }
 
-INodeReader* CBriselPropPage::Reader() const {
-    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
-    return source ? source->NodeReader() : nullptr;
-}
+INodeReader* CBriselPropPage::Reader() const { return NodeReaderOf(GetParent()); }
 
-INodeWriter* CBriselPropPage::Writer() const {
-    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
-    return source ? source->NodeWriter() : nullptr;
-}
+INodeWriter* CBriselPropPage::Writer() const { return NodeWriterOf(GetParent()); }
 
 std::string CBriselPropPage::NodeName() const {
     char buffer[kNodeNameLength + 1] = {};
@@ -140,6 +134,16 @@ int CBriselPropPage::Message(const std::string& caption, const std::string& text
                        AfxWideFromUtf8(caption).c_str(), type);
 }
 
+std::optional<NodeChannels> CBriselPropPage::ReadNode(ItemAccess& node, const char* caption,
+                                                      const char* consequence) const {
+    std::string error;
+    std::optional<NodeChannels> channels = ReadChannels(node, error);
+    if (!channels)
+        Message(caption, "The settings could not be read from the node. " + error + "\n\n" + consequence,
+                MB_OK | MB_ICONWARNING);
+    return channels;
+}
+
 void CBriselPropPage::OnSaveSettings() {
     const std::string name = NodeName();
     CFileDialog dialog(FALSE, L"txt", DefaultFileName(NameToWide(name)), OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
@@ -149,13 +153,9 @@ void CBriselPropPage::OnSaveSettings() {
     const std::wstring path = dialog.GetPathName();
 
     PageNode node(Reader(), Writer());
+    const std::optional<NodeChannels> channels = ReadNode(node, kSaveCaption, "Nothing was saved.");
+    if (!channels) return;
     std::string error;
-    const std::optional<NodeChannels> channels = ReadChannels(node, error);
-    if (!channels) {
-        Message(kSaveCaption, "The settings could not be read from the node. " + error + "\n\nNothing was saved.",
-                MB_OK | MB_ICONWARNING);
-        return;
-    }
     SettingsFile file;
     file.nodeName = AfxUtf8FromWide(NameToWide(name));
     file.saved = LocalTimeText();
@@ -188,11 +188,8 @@ void CBriselPropPage::OnLoadSettings() {
         return;
     }
     PageNode node(Reader(), Writer());
-    const std::optional<NodeChannels> current = ReadChannels(node, error);
-    if (!current) {
-        Message(kLoadCaption, "The node's settings could not be read. " + error + untouched, MB_OK | MB_ICONWARNING);
-        return;
-    }
+    const std::optional<NodeChannels> current = ReadNode(node, kLoadCaption, "The node was not changed.");
+    if (!current) return;
     const std::string from = parsed.file->nodeName.empty() ? std::string() : " (saved from \"" + parsed.file->nodeName + "\")";
     ConfirmAndWrite(node, *current, parsed.file->channels, kLoadCaption,
                     "Load " + Quoted(path) + from + " into the node? These settings change:");
@@ -210,13 +207,8 @@ void CBriselPropPage::OnCopy() {
         return;
     }
     PageNode node(Reader(), Writer());
-    std::string error;
-    const std::optional<NodeChannels> current = ReadChannels(node, error);
-    if (!current) {
-        Message(kCopyCaption, "The node's settings could not be read. " + error + "\n\nThe node was not changed.",
-                MB_OK | MB_ICONWARNING);
-        return;
-    }
+    const std::optional<NodeChannels> current = ReadNode(node, kCopyCaption, "The node was not changed.");
+    if (!current) return;
     NodeChannels wanted;
     for (int c : targets) wanted[c - 1] = (*current)[from - 1];
     ConfirmAndWrite(node, *current, wanted, kCopyCaption,

@@ -36,6 +36,10 @@ private:
     // The "To" boxes name the three channels other than the one chosen.
     void LabelCopyTargets();
     int Message(const std::string& caption, const std::string& text, UINT type) const;
+    // The four channels from the node; on failure the user is told why and
+    // what it means for the command (`consequence`).
+    std::optional<sunblind::NodeChannels> ReadNode(sunblind::ItemAccess& node, const char* caption,
+                                                   const char* consequence) const;
     // Shows what would change, writes it when the user agrees and reports
     // what the node took: the end of Load and of Copy.
     void ConfirmAndWrite(sunblind::ItemAccess& node, const sunblind::NodeChannels& current,

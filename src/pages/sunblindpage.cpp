@@ -88,15 +88,9 @@ BOOL CSunblindPage::OnCommand(WPARAM wParam, LPARAM lParam) {
     return CPropertyPage::OnCommand(wParam, lParam);
 }
 
-INodeReader* CSunblindPage::Reader() const {
-    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
-    return source ? source->NodeReader() : nullptr;
-}
+INodeReader* CSunblindPage::Reader() const { return NodeReaderOf(GetParent()); }
 
-INodeWriter* CSunblindPage::Writer() const {
-    const auto* source = dynamic_cast<const INodeSource*>(GetParent());
-    return source ? source->NodeWriter() : nullptr;
-}
+INodeWriter* CSunblindPage::Writer() const { return NodeWriterOf(GetParent()); }
 
 bool CSunblindPage::ReadItem(long index, unsigned char* buffer, long length) const {
     // Zeroed before every read: a host that reports success but fills fewer
