@@ -2,12 +2,23 @@
 
 #include "handles.h"
 
-std::wstring AfxWideFromUtf8(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+namespace {
+
+std::wstring ToWide(UINT page, DWORD flags, const std::string& bytes) {
+    const int n = bytes.empty() ? 0
+                                : MultiByteToWideChar(page, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
+    if (n) MultiByteToWideChar(page, flags, bytes.data(), static_cast<int>(bytes.size()), &wide[0], n);
     return wide;
+}
+
+}  // namespace
+
+std::wstring AfxWideFromUtf8(const std::string& utf8) { return ToWide(CP_UTF8, 0, utf8); }
+
+std::wstring AfxWideFromBytes(const std::string& bytes) {
+    const bool utf8 = bytes.empty() || !ToWide(CP_UTF8, MB_ERR_INVALID_CHARS, bytes).empty();
+    return ToWide(utf8 ? CP_UTF8 : CP_ACP, 0, bytes);
 }
 
 std::string AfxUtf8FromWide(const std::wstring& wide) {

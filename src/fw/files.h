@@ -8,6 +8,9 @@
 
 std::wstring AfxWideFromUtf8(const std::string& utf8);
 std::string AfxUtf8FromWide(const std::wstring& wide);
+// Bytes from elsewhere (a node's name): UTF-8 when they are, else the ANSI
+// code page.
+std::wstring AfxWideFromBytes(const std::string& bytes);
 // The system's words for an error code, without the line end.
 std::string AfxSystemMessage(DWORD code);
 

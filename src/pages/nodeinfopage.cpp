@@ -31,17 +31,6 @@ private:
     INodeWriter* m_writer;
 };
 
-// A node's name comes as bytes: UTF-8 when they are, else the ANSI code page.
-std::wstring NameToWide(const std::string& bytes) {
-    if (bytes.empty()) return std::wstring();
-    const int n = static_cast<int>(bytes.size());
-    const bool utf8 = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), n, nullptr, 0) > 0;
-    const UINT page = utf8 ? CP_UTF8 : CP_ACP;
-    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(page, 0, bytes.data(), n, nullptr, 0)), L'\0');
-    if (!wide.empty()) MultiByteToWideChar(page, 0, bytes.data(), n, &wide[0], static_cast<int>(wide.size()));
-    return wide;
-}
-
 // "<node name> settings.txt", with what a file name cannot hold replaced.
 std::wstring DefaultFileName(const std::wstring& nodeName) {
     std::wstring name;
@@ -146,7 +135,7 @@ std::optional<NodeChannels> CBriselPropPage::ReadNode(ItemAccess& node, const ch
 
 void CBriselPropPage::OnSaveSettings() {
     const std::string name = NodeName();
-    CFileDialog dialog(FALSE, L"txt", DefaultFileName(NameToWide(name)), OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
+    CFileDialog dialog(FALSE, L"txt", DefaultFileName(AfxWideFromBytes(name)), OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
                        kFilter, GetParent());
     dialog.m_ofn.lpstrTitle = L"Save settings";
     if (dialog.DoModal() != IDOK) return;
@@ -157,7 +146,7 @@ void CBriselPropPage::OnSaveSettings() {
     if (!channels) return;
     std::string error;
     SettingsFile file;
-    file.nodeName = AfxUtf8FromWide(NameToWide(name));
+    file.nodeName = AfxUtf8FromWide(AfxWideFromBytes(name));
     file.saved = LocalTimeText();
     file.channels = *channels;
     if (!AfxWriteFileDurably(path, FormatSettingsFile(file), error)) {
