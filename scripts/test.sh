@@ -85,7 +85,7 @@ xvfb=1; brisel_start_xvfb || xvfb=0
 
 # collect ARCH LOG: one tally per expected (or unexpected) program.
 collect_wine() {
-  local arch=$1 log=$2 ran name result number status counts p f s
+  local arch=$1 log=$2 ran name result number status counts p f s fault
   local expected=("${wine_programs[@]}")
   [ "$arch" = win64 ] && expected+=("${wine64_programs[@]}")
   grep -E '^ *[0-9]+/[0-9]+ Test +#|^[0-9]+: .*(Test failed|FAIL)' "$log"
@@ -102,6 +102,14 @@ collect_wine() {
     number=$(echo "$result" | sed -E 's/^ *[0-9]+\/[0-9]+ Test +#([0-9]+):.*/\1/')
     status=$(echo "$result" | sed -E 's/.* \.+ *(\**[A-Za-z][^0-9]*[A-Za-z]) +[0-9.]+ sec.*/\1/')
     counts=$(grep -E "^$number: checks: [0-9]+ passed, [0-9]+ failed" "$log" | tail -n 1)
+    fault=""
+    [ "$status" = Passed ] || fault=$(grep -E "^$number: " "$log" | brisel_platform_fault)
+    if [ -n "$fault" ]; then
+      # Failed all the same, and never retried: the tests keep clear of it.
+      p=$(echo "$counts" | sed -nE 's/.*checks: ([0-9]+) passed.*/\1/p')
+      tally "$arch" "$name" "${p:-0}" 1 0 "$fault (${status#\*\*\*})"
+      continue
+    fi
     if [ -z "$counts" ]; then
       tally "$arch" "$name" 0 1 0 "${status#\*\*\*}: ended without reporting its checks (crash, time-out or early exit)"
       continue

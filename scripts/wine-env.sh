@@ -82,6 +82,17 @@ brisel_build() {
 }
 brisel_build_win32() { brisel_build win32 "$@"; }
 
+# Names a known fault of the platform that a Wine program's output (on
+# stdin) shows, or prints nothing. Wine's Uniscribe keeps a process-wide
+# font cache that threads corrupt when they meet on a new entry (see
+# wtest::ScriptCachePins in tests/wine); a program that died there is failed
+# all the same, but under this name rather than as a fault of ours.
+brisel_platform_fault() {
+  if grep -qE '(usp10|opentype|shape)\.c|init_script_cache|ScriptFreeCache'; then
+    echo "platform fault: Wine's Uniscribe script cache"
+  fi
+}
+
 brisel_cleanup() {
   local p
   for p in "${brisel_prefixes[@]}"; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done

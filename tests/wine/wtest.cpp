@@ -1,6 +1,7 @@
 #include "wtest.h"
 
 #include <sddl.h>
+#include <usp10.h>
 
 #include <cstdarg>
 #include <cstdlib>
@@ -221,6 +222,47 @@ void Closer::Found(HWND hwnd) {
     if (onFound) onFound(hwnd);
     ++closed;
     PostMessageA(hwnd, m_message, m_wParam, m_lParam);
+}
+
+ScriptCachePins::ScriptCachePins() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    m_active = ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+ScriptCachePins::~ScriptCachePins() {
+    for (void* cache : m_caches) ScriptFreeCache(&cache);
+}
+
+void ScriptCachePins::Hold(HDC dc) {
+    LOGFONTW font = {};
+    if (!GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof font, &font)) return;
+    for (const LOGFONTW& f : m_fonts)
+        if (std::memcmp(&f, &font, sizeof font) == 0) return;
+    SCRIPT_CACHE cache = nullptr;
+    long height = 0;
+    if (ScriptCacheGetHeight(dc, &cache, &height) != S_OK || !cache) return;
+    m_fonts.push_back(font);
+    m_caches.push_back(cache);
+}
+
+BOOL CALLBACK ScriptCachePins::Each(HWND hwnd, LPARAM self) {
+    ScriptCachePins& pins = *reinterpret_cast<ScriptCachePins*>(self);
+    if (HDC dc = GetDC(hwnd)) {
+        pins.Hold(dc);  // the DC's own font
+        if (HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0))) {
+            const HGDIOBJ old = SelectObject(dc, font);
+            pins.Hold(dc);
+            SelectObject(dc, old);
+        }
+        ReleaseDC(hwnd, dc);
+    }
+    return TRUE;
+}
+
+void ScriptCachePins::Walk(HWND top) {
+    if (!m_active) return;
+    Each(top, reinterpret_cast<LPARAM>(this));
+    EnumChildWindows(top, &ScriptCachePins::Each, reinterpret_cast<LPARAM>(this));
 }
 
 }  // namespace wtest

@@ -117,6 +117,37 @@ private:
     WindowWatch m_watch;
 };
 
+// Keeps Wine's process-wide Uniscribe script cache steady while several
+// threads show windows at once. Wine (8.0 to 10.0, gdi32's uniscribe/usp10.c
+// init_script_cache and the lazily filled tables of opentype.c and shape.c)
+// builds a font's shared entry outside its lock and frees it when the last
+// holder lets go; two threads meeting on a new entry corrupt the list (a
+// crash in memcmp, heap corruption or a hang). An edit control frees its hold
+// constantly, so its fonts' entries are new again and again unless something
+// else holds them: this does. The evidence, a program without Brisel, is in
+// the project's shared evidence (uniscribe-race). Under Windows it does
+// nothing; nothing is serialised either way.
+class ScriptCachePins {
+public:
+    ScriptCachePins();  // active only under Wine (ntdll exports wine_get_version)
+    ~ScriptCachePins(); // lets every hold go
+    ScriptCachePins(const ScriptCachePins&) = delete;
+    ScriptCachePins& operator=(const ScriptCachePins&) = delete;
+    // Holds the font of `top` and of each of its descendants, and the font
+    // a DC of each starts with (an edit draws with it before WM_SETFONT).
+    // Call it on the windows' own thread while they are shown.
+    void Walk(HWND top);
+    size_t held() const { return m_caches.size(); }
+    bool active() const { return m_active; }
+
+private:
+    static BOOL CALLBACK Each(HWND hwnd, LPARAM self);
+    void Hold(HDC dc);
+    bool m_active;
+    std::vector<LOGFONTW> m_fonts;  // one hold per font, as Wine keys its entries
+    std::vector<void*> m_caches;    // SCRIPT_CACHE
+};
+
 }  // namespace wtest
 
 #define ok(cond, ...) wtest::check(__FILE__, __LINE__, (cond), __VA_ARGS__)
