@@ -7,12 +7,7 @@ extern "C" const IID IID_INodeReader = {
 extern "C" const IID IID_INodeWriter = {
     0x099B79E0, 0xBA3D, 0x11D0, {0xAD, 0x92, 0x00, 0x60, 0x97, 0x17, 0x44, 0x07}};
 
-INodeReader* NodeReaderOf(const CWnd* parent) {
-    const auto* source = dynamic_cast<const INodeSource*>(parent);
-    return source ? source->NodeReader() : nullptr;
-}
-
-INodeWriter* NodeWriterOf(const CWnd* parent) {
-    const auto* source = dynamic_cast<const INodeSource*>(parent);
-    return source ? source->NodeWriter() : nullptr;
+sunblind::ItemAccess* NodeOf(CWnd* parent) {
+    auto* source = dynamic_cast<INodeSource*>(parent);
+    return source ? source->Node() : nullptr;
 }

@@ -38,20 +38,23 @@ struct INodeWriter : public IUnknown {
     virtual long STDMETHODCALLTYPE WriteItem(long index, unsigned char* buffer, long length) = 0;
 };
 
-// What the window that holds the pages offers them: the node-access
-// interfaces it obtained, borrowed (null when not obtained). Pages ask their
-// parent for it at every access.
+namespace sunblind {
+class ItemAccess;
+}
+
+// What the window that holds the pages offers them: the node, reached
+// through the host's interfaces that it obtained (each call fails when the
+// interface it needs was not obtained). Pages ask their parent for it at
+// every access and never keep it.
 class INodeSource {
 public:
-    virtual INodeReader* NodeReader() const = 0;
-    virtual INodeWriter* NodeWriter() const = 0;
+    virtual sunblind::ItemAccess* Node() = 0;
 
 protected:
     ~INodeSource() = default;
 };
 
 class CWnd;
-// The node access that a page's parent window (the sheet) offers, looked up
-// at every access and never kept; null when it offers none.
-INodeReader* NodeReaderOf(const CWnd* parent);
-INodeWriter* NodeWriterOf(const CWnd* parent);
+// The node that a page's parent window (the sheet) offers; null when the
+// parent offers none.
+sunblind::ItemAccess* NodeOf(CWnd* parent);

@@ -3,6 +3,7 @@
 #include "fw/filedialog.h"
 #include "fw/files.h"
 #include "node_transfer.h"
+#include "settings_file.h"
 #include "res/resource.h"
 
 using namespace sunblind;
@@ -14,22 +15,6 @@ const char kSaveCaption[] = "Save settings";
 const char kLoadCaption[] = "Load settings";
 const char kCopyCaption[] = "Copy settings";
 const wchar_t kFilter[] = L"Settings files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
-
-// The page's node calls, for the transfers.
-class PageNode final : public ItemAccess {
-public:
-    PageNode(INodeReader* reader, INodeWriter* writer) : m_reader(reader), m_writer(writer) {}
-    bool Read(long index, BYTE_T* buffer, long length) override {
-        return m_reader && m_reader->ReadItem(index, buffer, length) == 0;
-    }
-    bool Write(long index, BYTE_T* buffer, long length) override {
-        return m_writer && m_writer->WriteItem(index, buffer, length) == 0;
-    }
-
-private:
-    INodeReader* m_reader;
-    INodeWriter* m_writer;
-};
 
 // "<node name> settings.txt", with what a file name cannot hold replaced.
 std::wstring DefaultFileName(const std::wstring& nodeName) {
@@ -74,17 +59,9 @@ BOOL CBriselPropPage::OnInitDialog() {
 void CBriselPropPage::OnShowWindow(BOOL bShow, UINT nStatus) {
     CPropertyPage::OnShowWindow(bShow, nStatus);
     if (!bShow) return;
-    INodeReader* reader = Reader();
-    if (!reader) return;
-
-    // One byte more than the host may fill, so the text always ends.
-    char buffer[kNodeNameLength + 1] = {};
-    if (reader->GetNodeName(buffer, kNodeNameLength) != 0) return;
-
-    // All 50 bytes go into the text; the window shows it up to the first zero.
     std::string name;
-    for (long i = 0; i < kNodeNameLength; ++i) name += buffer[i];
-    m_editNodeName.SetWindowText(name.c_str());
+    NodeItems node = Node();
+    if (node.Name(name, kNodeNameLength)) m_editNodeName.SetWindowText(name.c_str());
 }
 
 BOOL CBriselPropPage::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -98,15 +75,12 @@ BOOL CBriselPropPage::OnCommand(WPARAM wParam, LPARAM lParam) {
     return CPropertyPage::OnCommand(wParam, lParam);
 }
 
-INodeReader* CBriselPropPage::Reader() const { return NodeReaderOf(GetParent()); }
-
-INodeWriter* CBriselPropPage::Writer() const { return NodeWriterOf(GetParent()); }
+NodeItems CBriselPropPage::Node() const { return NodeItems(NodeOf(GetParent())); }
 
 std::string CBriselPropPage::NodeName() const {
-    char buffer[kNodeNameLength + 1] = {};
-    INodeReader* reader = Reader();
-    if (!reader || reader->GetNodeName(buffer, kNodeNameLength) != 0) return std::string();
-    return std::string(buffer);  // up to the first zero
+    std::string name;
+    NodeItems node = Node();
+    return node.Name(name, kNodeNameLength) ? name : std::string();
 }
 
 void CBriselPropPage::LabelCopyTargets() {
@@ -123,7 +97,7 @@ int CBriselPropPage::Message(const std::string& caption, const std::string& text
                        AfxWideFromUtf8(caption).c_str(), type);
 }
 
-std::optional<NodeChannels> CBriselPropPage::ReadNode(ItemAccess& node, const char* caption,
+std::optional<NodeChannels> CBriselPropPage::ReadNode(NodeItems& node, const char* caption,
                                                       const char* consequence) const {
     std::string error;
     std::optional<NodeChannels> channels = ReadChannels(node, error);
@@ -141,7 +115,7 @@ void CBriselPropPage::OnSaveSettings() {
     if (dialog.DoModal() != IDOK) return;
     const std::wstring path = dialog.GetPathName();
 
-    PageNode node(Reader(), Writer());
+    NodeItems node = Node();
     const std::optional<NodeChannels> channels = ReadNode(node, kSaveCaption, "Nothing was saved.");
     if (!channels) return;
     std::string error;
@@ -176,7 +150,7 @@ void CBriselPropPage::OnLoadSettings() {
         Message(kLoadCaption, refused + "\n\n" + SettingsErrorText(parsed.error) + untouched, MB_OK | MB_ICONWARNING);
         return;
     }
-    PageNode node(Reader(), Writer());
+    NodeItems node = Node();
     const std::optional<NodeChannels> current = ReadNode(node, kLoadCaption, "The node was not changed.");
     if (!current) return;
     const std::string from = parsed.file->nodeName.empty() ? std::string() : " (saved from \"" + parsed.file->nodeName + "\")";
@@ -195,7 +169,7 @@ void CBriselPropPage::OnCopy() {
         Message(kCopyCaption, "Check the channels to copy the settings to.", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    PageNode node(Reader(), Writer());
+    NodeItems node = Node();
     const std::optional<NodeChannels> current = ReadNode(node, kCopyCaption, "The node was not changed.");
     if (!current) return;
     NodeChannels wanted;
@@ -207,10 +181,10 @@ void CBriselPropPage::OnCopy() {
 
 // Shows what would change, writes it when the user agrees and reports what
 // the node took.
-void CBriselPropPage::ConfirmAndWrite(ItemAccess& node, const NodeChannels& current, const NodeChannels& wanted,
+void CBriselPropPage::ConfirmAndWrite(NodeItems& node, const NodeChannels& current, const NodeChannels& wanted,
                                       const std::string& caption, const std::string& question) {
-    NodeChannels changing;
-    const std::string changes = DescribeChanges(current, wanted, changing);
+    const std::vector<ChannelChange> described = DescribeChanges(current, wanted);
+    const std::string changes = ChangesText(described);
     if (changes.empty()) {
         Message(caption, "The node already holds these settings. Nothing was written.",
                         MB_OK | MB_ICONINFORMATION);
@@ -219,7 +193,7 @@ void CBriselPropPage::ConfirmAndWrite(ItemAccess& node, const NodeChannels& curr
     if (Message(caption, question + "\n\n" + changes + "\nPress OK to write them to the node.",
                         MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK)
         return;
-    const TransferResult result = WriteChannels(node, changing);
+    const TransferResult result = WriteChannels(node, Changing(described, wanted));
     if (result.error.empty() && result.notTaken.empty()) {
         Message(caption, "The settings were written and read back: the node holds them.",
                         MB_OK | MB_ICONINFORMATION);

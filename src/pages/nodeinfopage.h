@@ -28,8 +28,8 @@ protected:
     void OnCopy();
 
 private:
-    INodeReader* Reader() const;
-    INodeWriter* Writer() const;
+    // The sheet's node, looked up at every access and never kept.
+    sunblind::NodeItems Node() const;
     // The node's name as the host gives it (up to 50 bytes); empty when the
     // host does not answer.
     std::string NodeName() const;
@@ -38,11 +38,11 @@ private:
     int Message(const std::string& caption, const std::string& text, UINT type) const;
     // The four channels from the node; on failure the user is told why and
     // what it means for the command (`consequence`).
-    std::optional<sunblind::NodeChannels> ReadNode(sunblind::ItemAccess& node, const char* caption,
+    std::optional<sunblind::NodeChannels> ReadNode(sunblind::NodeItems& node, const char* caption,
                                                    const char* consequence) const;
     // Shows what would change, writes it when the user agrees and reports
     // what the node took: the end of Load and of Copy.
-    void ConfirmAndWrite(sunblind::ItemAccess& node, const sunblind::NodeChannels& current,
+    void ConfirmAndWrite(sunblind::NodeItems& node, const sunblind::NodeChannels& current,
                          const sunblind::NodeChannels& wanted, const std::string& caption,
                          const std::string& question);
 

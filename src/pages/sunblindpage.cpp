@@ -1,17 +1,11 @@
 #include "sunblindpage.h"
 
-#include <cstring>
-
+#include "page_items.h"
 #include "res/resource.h"
 
 using namespace sunblind;
 
 namespace {
-
-// Value buffers keep one zeroed byte beyond the longest length handed to the
-// host: a host that ends what it reads or writes with a terminating zero
-// writes it into the buffer, not past it.
-constexpr int kBufferSize = kValueBufferSize + 1;
 
 constexpr UINT_PTR kLiveTimer = 1;
 constexpr UINT kLivePeriodMs = 2000;
@@ -88,37 +82,13 @@ BOOL CSunblindPage::OnCommand(WPARAM wParam, LPARAM lParam) {
     return CPropertyPage::OnCommand(wParam, lParam);
 }
 
-INodeReader* CSunblindPage::Reader() const { return NodeReaderOf(GetParent()); }
-
-INodeWriter* CSunblindPage::Writer() const { return NodeWriterOf(GetParent()); }
-
-bool CSunblindPage::ReadItem(long index, unsigned char* buffer, long length) const {
-    // Zeroed before every read: a host that reports success but fills fewer
-    // bytes than asked must not have stale bytes of an earlier item (or the
-    // stack's) sent back to the node.
-    std::memset(buffer, 0, kBufferSize);
-    INodeReader* reader = Reader();
-    return reader && reader->ReadItem(index, buffer, length) == 0;
-}
-
-void CSunblindPage::WriteItem(long index, unsigned char* buffer, long length) const {
-    buffer[length] = 0;  // not handed over: the host sees only length bytes
-    if (INodeWriter* writer = Writer()) writer->WriteItem(index, buffer, length);  // result: the re-read tells
-}
+NodeItems CSunblindPage::Node() const { return NodeItems(NodeOf(GetParent())); }
 
 void CSunblindPage::RefreshLiveValues() {
-    CBitConverter conv;
-    unsigned char buffer[kBufferSize];
-
-    // The stored flag, not the radio buttons, chooses the lux item.
-    if (ReadItem(kFlagRecord, buffer, kDisplayReadLength)) {
-        const long luxItem = DecodeLuxSourceCommon(conv, buffer, m_channel.number) ? kCommonLuxItem
-                                                                                     : m_channel.localLuxItem;
-        if (ReadItem(luxItem, buffer, kDisplayReadLength))
-            m_editLuxLevel.SetWindowText(DecodeLuxLevel(conv, buffer).c_str());
-    }
-    if (ReadItem(m_channel.levelItem, buffer, kDisplayReadLength))
-        m_editActualLevel.SetWindowText(DecodeActualLevel(conv, buffer).c_str());
+    NodeItems node = Node();
+    const LiveValues live = ReadLive(node, m_channel.number);
+    if (live.lux) m_editLuxLevel.SetWindowText(live.lux->c_str());
+    if (live.level) m_editActualLevel.SetWindowText(live.level->c_str());
 }
 
 void CSunblindPage::ShowLuxSource(bool common) {
@@ -145,65 +115,41 @@ void CSunblindPage::ShowBlock(const BlockValues& values) {
     m_blockShown = true;
 }
 
-BlockValues CSunblindPage::BlockToWrite(const unsigned char* record) const {
-    BlockValues values = DecodeBlock(CBitConverter(), record, m_channel.blockStart);
+PageEdits CSunblindPage::Edits() const {
+    PageEdits edits;
+    // Only what a read filled or the user changed: a Write never stores what
+    // the page neither read nor was given (a read that failed when the tab
+    // was shown leaves the node's own bytes in place).
+    if (m_driveShown || m_editTopDownTime.GetModify()) edits.topDownTime = m_editTopDownTime.GetWindowText();
+    if (m_luxShown || m_luxClicked) edits.luxCommon = m_btnLuxCommon.GetCheck() == BST_CHECKED;
     if (m_levelClicked || m_levelShown)
-        values.levelSource = CodeFromChecks(m_btnLevelLocal.GetCheck(), m_btnLevelCommon.GetCheck());
+        edits.levelSource = CodeFromChecks(m_btnLevelLocal.GetCheck(), m_btnLevelCommon.GetCheck());
     if (m_overrideClicked || m_overrideShown)
-        values.overrideSource = CodeFromChecks(m_btnOverrideLocal.GetCheck(), m_btnOverrideCommon.GetCheck());
+        edits.overrideSource = CodeFromChecks(m_btnOverrideLocal.GetCheck(), m_btnOverrideCommon.GetCheck());
     for (int f = 0; f < kFieldCount; ++f)
-        if (m_blockShown || m_editField[f].GetModify()) values.text[f] = m_editField[f].GetWindowText();
-    return values;
+        if (m_blockShown || m_editField[f].GetModify()) edits.field[f] = m_editField[f].GetWindowText();
+    return edits;
 }
 
 void CSunblindPage::OnRead() {
-    CBitConverter conv;
-    unsigned char buffer[kBufferSize];
-
-    if (ReadItem(m_channel.driveTimeItem, buffer, kDisplayReadLength)) {
-        m_editTopDownTime.SetWindowText(DecodeTopDownTime(conv, buffer).c_str());
+    NodeItems node = Node();
+    const PageRead shown = ReadPage(node, m_channel.number);
+    if (shown.topDownTime) {
+        m_editTopDownTime.SetWindowText(shown.topDownTime->c_str());
         m_driveShown = true;
     }
-
-    if (ReadItem(kFlagRecord, buffer, kDisplayReadLength)) {
-        ShowLuxSource(DecodeLuxSourceCommon(conv, buffer, m_channel.number));
+    if (shown.luxCommon) {
+        ShowLuxSource(*shown.luxCommon);
         m_luxShown = true;
         m_luxClicked = false;
-        if (m_channel.settingsRecord == kFlagRecord) ShowBlock(DecodeBlock(conv, buffer, m_channel.blockStart));
     }
-
-    if (m_channel.settingsRecord != kFlagRecord &&
-        ReadItem(m_channel.settingsRecord, buffer, kDisplayReadLength))
-        ShowBlock(DecodeBlock(conv, buffer, m_channel.blockStart));
+    if (shown.block) ShowBlock(*shown.block);
 }
 
 void CSunblindPage::OnWrite() {
     {
-        CBitConverter conv;
-        unsigned char buffer[kBufferSize];
-
-        // Each item is read again right before it is changed, so the bytes
-        // this page does not own go back as the node holds them now; so do
-        // the page's own where no read filled its controls and the user
-        // typed nothing (a read that failed when the tab was shown).
-        if (ReadItem(m_channel.driveTimeItem, buffer, kWriteReadLength)) {
-            if (m_driveShown || m_editTopDownTime.GetModify())
-                EncodeTopDownTime(conv, buffer, m_editTopDownTime.GetWindowText());
-            WriteItem(m_channel.driveTimeItem, buffer, kDriveTimeWriteLength);
-        }
-
-        if (ReadItem(kFlagRecord, buffer, kWriteReadLength)) {
-            if (m_luxShown || m_luxClicked)
-                EncodeLuxSource(conv, buffer, m_channel.number, m_btnLuxCommon.GetCheck() == BST_CHECKED);
-            if (m_channel.settingsRecord == kFlagRecord)
-                EncodeBlock(conv, buffer, m_channel.blockStart, BlockToWrite(buffer));
-            WriteItem(kFlagRecord, buffer, kRecordWriteLength);
-        }
-
-        if (m_channel.settingsRecord != kFlagRecord && ReadItem(m_channel.settingsRecord, buffer, kWriteReadLength)) {
-            EncodeBlock(conv, buffer, m_channel.blockStart, BlockToWrite(buffer));
-            WriteItem(m_channel.settingsRecord, buffer, kRecordWriteLength);
-        }
+        NodeItems node = Node();
+        WritePage(node, m_channel.number, Edits());
     }
     OnRead();
 }

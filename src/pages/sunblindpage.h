@@ -6,7 +6,7 @@
 #include "fw/ctrls.h"
 #include "fw/propsheet.h"
 #include "pages/nodeaccess.h"
-#include "sunblind_items.h"
+#include "page_items.h"
 
 // Control ids of one sunblind dialog.
 struct SunblindControlIds {
@@ -40,19 +40,13 @@ protected:
     void OnLuxCommon();
 
 private:
-    // The sheet's interfaces, looked up at every access and never kept.
-    INodeReader* Reader() const;
-    INodeWriter* Writer() const;
-    // A read into a freshly zeroed buffer; false when there is no reader or
-    // the host reports failure.
-    bool ReadItem(long index, unsigned char* buffer, long length) const;
-    void WriteItem(long index, unsigned char* buffer, long length) const;
+    // The sheet's node, looked up at every access and never kept.
+    sunblind::NodeItems Node() const;
 
     void ShowBlock(const sunblind::BlockValues& values);
-    // What a Write stores in the channel's block, given the record as the
-    // node holds it now: the page's values where a read filled the controls
-    // or the user changed them, the node's own everywhere else.
-    sunblind::BlockValues BlockToWrite(const unsigned char* record) const;
+    // What a Write stores: the page's values where a read filled the
+    // controls or the user changed them; the node's own stay everywhere else.
+    sunblind::PageEdits Edits() const;
     void ShowLuxSource(bool common);
 
     const sunblind::Channel& m_channel;

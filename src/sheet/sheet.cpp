@@ -5,10 +5,7 @@
 thread_local COleControl* g_pCurrentControl = nullptr;
 
 CSheet::CSheet(const char* pszCaption, CWnd* pParentWnd, UINT iSelectPage)
-    : CPropertySheet(pszCaption, pParentWnd, iSelectPage),
-      m_pNodeWriter(nullptr),
-      m_pNodeReader(nullptr),
-      m_pSite(nullptr) {
+    : CPropertySheet(pszCaption, pParentWnd, iSelectPage) {
     AcquireNodeInterfaces();
     AddPage(&m_pageNodeInfo);
     AddPage(&m_pageSunblind1);
@@ -22,20 +19,29 @@ CSheet::~CSheet() {
     // now, while the page objects still exist.
     if (m_hWnd && ::IsWindow(m_hWnd)) DestroyWindow();
     // The writer goes first, then the reader; the client site is the control's.
-    m_pWriterRef.reset();
-    m_pReaderRef.reset();
-    m_pSite = nullptr;
-    m_pNodeWriter = nullptr;
-    m_pNodeReader = nullptr;
+    m_pNodeWriter.reset();
+    m_pNodeReader.reset();
     // Pages are destroyed after this body, in reverse order of declaration.
 }
 
 void CSheet::AcquireNodeInterfaces() {
     if (!g_pCurrentControl) return;
-    m_pSite = g_pCurrentControl->GetClientSite();
-    if (!m_pSite) return;
-    if (try_query(m_pSite, IID_INodeReader, m_pReaderRef) == S_OK) m_pNodeReader = m_pReaderRef.get();
-    if (try_query(m_pSite, IID_INodeWriter, m_pWriterRef) == S_OK) m_pNodeWriter = m_pWriterRef.get();
+    IOleClientSite* site = g_pCurrentControl->GetClientSite();  // borrowed from the control
+    if (!site) return;
+    try_query(site, IID_INodeReader, m_pNodeReader);
+    try_query(site, IID_INodeWriter, m_pNodeWriter);
+}
+
+bool CSheet::Read(long index, BYTE_T* buffer, long length) {
+    return m_pNodeReader && m_pNodeReader->ReadItem(index, buffer, length) == 0;
+}
+
+bool CSheet::Write(long index, BYTE_T* buffer, long length) {
+    return m_pNodeWriter && m_pNodeWriter->WriteItem(index, buffer, length) == 0;
+}
+
+bool CSheet::Name(char* buffer, long length) {
+    return m_pNodeReader && m_pNodeReader->GetNodeName(buffer, length) == 0;
 }
 
 BOOL CSheet::OnInitDialog() {

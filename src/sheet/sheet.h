@@ -1,7 +1,7 @@
 // CSheet: the modal configuration sheet. It holds the pages by value and, for
 // its whole lifetime, one counted reference to each node-access interface
-// that the control's client site gave it; pages borrow them through
-// m_pNodeReader and m_pNodeWriter at every access.
+// that the control's client site gave it; pages reach the node through it
+// (INodeSource) at every access.
 #pragma once
 
 #include "fw/comptr.h"
@@ -10,6 +10,7 @@
 #include "pages/nodeinfopage.h"
 #include "pages/sunblindpage.h"
 #include "pages/nodeaccess.h"
+#include "node_items.h"
 
 // The control whose Properties verb ran last on this thread (its
 // OnProperties sets it); the sheet's constructor reads it to reach that
@@ -18,27 +19,27 @@
 // cleared when that control goes.
 extern thread_local COleControl* g_pCurrentControl;
 
-class CSheet : public CPropertySheet, public INodeSource {
+class CSheet : public CPropertySheet, public INodeSource, private sunblind::ItemAccess {
 public:
     CSheet(const char* pszCaption, CWnd* pParentWnd, UINT iSelectPage);
     ~CSheet() override;
 
     BOOL OnInitDialog() override;
 
-    INodeReader* NodeReader() const override { return m_pNodeReader; }
-    INodeWriter* NodeWriter() const override { return m_pNodeWriter; }
+    sunblind::ItemAccess* Node() override { return this; }
 
 private:
-    // What the pages use; null when not obtained. Plain copies of the counted
-    // references below.
-    INodeWriter* m_pNodeWriter;
-    INodeReader* m_pNodeReader;
+    // The node through the host's interfaces; a call whose interface was not
+    // obtained is not made and fails.
+    bool Read(long index, BYTE_T* buffer, long length) override;
+    bool Write(long index, BYTE_T* buffer, long length) override;
+    bool Name(char* buffer, long length) override;
 
     void AcquireNodeInterfaces();
 
-    com_ptr<INodeWriter> m_pWriterRef;
-    com_ptr<INodeReader> m_pReaderRef;
-    IOleClientSite* m_pSite;  // borrowed from the control
+    // The one owner of each interface; null when not obtained.
+    com_ptr<INodeWriter> m_pNodeWriter;
+    com_ptr<INodeReader> m_pNodeReader;
 
     CBriselPropPage m_pageNodeInfo;
     CPage2PropPage m_pageSunblind1;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "node_transfer.h"
 #include "settings_file.h"
 #include "sunblind_items.h"
 
@@ -186,25 +187,34 @@ TEST(SettingsFile, RefusesBadFiles) {
               "Line 4: Down setpoint must be from 0 to 65535; the file has \"70000\".");
 }
 
-TEST(ChannelSettings, ChannelBuffersChangeOnlyTheChannelsBytes) {
-    struct Case { int channel; int start; BYTE_T flag; } cases[] = {
-        {1, 1, 0x01}, {2, 15, 0x02}, {3, 1, 0x04}, {4, 15, 0x08}};
+// A channel's changes replace its bytes and bit and nothing else: written
+// into buffers full of other bytes, each item holds the channel's settings
+// and every byte outside them as it was.
+TEST(ChannelSettings, ChangesReplaceOnlyTheChannelsBytes) {
+    struct Case { int channel; long drive, record; int start; BYTE_T flag; } cases[] = {
+        {1, 30, 21, 1, 0x01}, {2, 31, 21, 15, 0x02}, {3, 33, 22, 1, 0x04}, {4, 32, 22, 15, 0x08}};
     for (const Case& c : cases) {
-        Buffer drive, r21, r22;
+        ValueBuffer drive, r21, r22;
         drive.fill(0x11);
         r21.fill(0x5A);  // flag byte 0101 1010
         r22.fill(0x33);
-        const Buffer oldDrive = drive, old21 = r21, old22 = r22;
-        BYTE_T* record = c.channel <= 2 ? r21.data() : r22.data();
+        const ValueBuffer oldDrive = drive, old21 = r21, old22 = r22;
         const bool common = (old21[0] & c.flag) == 0;  // flip the channel's bit
-        const ChannelSettings s = Make({0xAB, 0xCD}, common,
-                                       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
-        PutChannelSettings(s, drive.data(), r21.data(), record, c.channel);
+        const ChannelSettings s = Make({0xAB, 0xCD}, common, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
+        std::vector<long> items;
+        for (const ItemChange& change : ChannelChanges(c.channel, s)) {
+            items.push_back(change.item);
+            change.ApplyTo(change.item == c.drive ? drive : change.item == 21 ? r21 : r22);
+            EXPECT_EQ(change.writeLength, change.item == c.drive ? 2 : 31) << c.channel;
+        }
+        const std::vector<long> want = c.channel <= 2 ? std::vector<long>{21, c.drive} : std::vector<long>{21, 22, c.drive};
+        EXPECT_EQ(items, want) << c.channel;
+        BYTE_T* record = c.channel <= 2 ? r21.data() : r22.data();
         EXPECT_EQ(TakeChannelSettings(drive.data(), r21.data(), record, c.channel), s) << c.channel;
         EXPECT_TRUE(drive[0] == 0xAB && drive[1] == 0xCD &&
                     std::equal(drive.begin() + 2, drive.end(), oldDrive.begin() + 2));
         EXPECT_EQ(r21[0], old21[0] ^ c.flag) << c.channel;
-        for (int i = 1; i < kValueBufferSize; ++i) {
+        for (int i = 1; i < kValueBufferSize + 1; ++i) {
             const bool own = i >= c.start && i < c.start + 14;
             const BYTE_T want = own ? BYTE_T(i - c.start + 1) : 0;
             EXPECT_EQ(r21[i], own && c.channel <= 2 ? want : old21[i]) << c.channel << " " << i;
@@ -212,11 +222,9 @@ TEST(ChannelSettings, ChannelBuffersChangeOnlyTheChannelsBytes) {
         }
         EXPECT_EQ(r22[0], old22[0]);
     }
-    Buffer a{}, b{}, d{};
-    EXPECT_THROW(PutChannelSettings(kTypical, d.data(), a.data(), b.data(), 1), std::invalid_argument);
-    EXPECT_THROW(PutChannelSettings(kTypical, nullptr, a.data(), b.data(), 3), std::invalid_argument);
+    ValueBuffer a{}, d{};
+    EXPECT_THROW(TakeChannelSettings(nullptr, a.data(), a.data(), 3), std::invalid_argument);
     EXPECT_THROW(TakeChannelSettings(d.data(), a.data(), a.data(), 5), std::out_of_range);
-    EXPECT_TRUE(a == Buffer{} && b == Buffer{} && d == Buffer{});
 }
 
 TEST(SettingsFile, DifferencesInFileOrder) {
@@ -226,14 +234,17 @@ TEST(SettingsFile, DifferencesInFileOrder) {
     file.luxCommon = true;
     file.block[10] = 0xFB;  // -5
     file.block[13] = 0x01;
-    const std::vector<Difference> d = DiffChannel(kTypical, file);
+    const std::vector<Difference> d = ChannelDifferences(kTypical, file);
     const std::vector<std::array<std::string, 3>> want = {
         {"Down setpoint", "20000", "18000"}, {"Bottum level", "0.0", "0.5"},
         {"nviLux", "Local", "Common"}, {"nviLevel", "Local", "-5"}};
     ASSERT_EQ(d.size(), want.size());
     for (std::size_t i = 0; i < d.size(); ++i)
-        EXPECT_EQ((std::array<std::string, 3>{d[i].key, d[i].nodeText, d[i].fileText}), want[i]) << i;
-    EXPECT_TRUE(DiffChannel(file, file).empty());
+        EXPECT_EQ((std::array<std::string, 3>{std::string(d[i].setting->label), SettingText(*d[i].setting, d[i].now),
+                                              SettingText(*d[i].setting, d[i].after)}),
+                  want[i])
+            << i;
+    EXPECT_TRUE(ChannelDifferences(file, file).empty());
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// Text <-> number for the pages' edits, independent of the process locale and
-// of the floating-point state the host has set: both directions work on the
-// double's bit pattern with exact integer arithmetic and do no floating-point
-// operation at all, so neither the x87 precision and rounding nor MXCSR play
-// a part.
+// Text -> number for the pages' edits, independent of the process locale and
+// of the floating-point state the host has set: it builds the double's bit
+// pattern with exact integer arithmetic and does no floating-point operation
+// at all, so neither the x87 precision and rounding nor MXCSR play a part.
+// (Numbers are shown from stored integers, see StepText.)
 #include "real_text.h"
 
 #include <cstdint>
@@ -24,12 +24,6 @@ constexpr u64 kInfinityBits = u64(0x7FF) << 52;
 constexpr u64 kQuietNanBits = kInfinityBits | (u64(1) << 51);
 constexpr long long kMinUnit = -1074;  // exponent of the smallest denormal's bit
 
-u64 BitsOf(double d) {
-    u64 bits;
-    std::memcpy(&bits, &d, sizeof bits);
-    return bits;
-}
-
 double FromBits(u64 bits) {
     double d;
     std::memcpy(&d, &bits, sizeof d);
@@ -47,7 +41,7 @@ constexpr u32 kPow10[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 
 // A non-negative integer of at most 4096 bits, 32-bit limbs, least
 // significant first; limbs at and above size_ are zero. Every number built
 // here fits: the largest, in a decimal conversion, is 10^1125 shifted left
-// by 57 bits (3795 bits); a formatted double needs at most 1077.
+// by 57 bits (3795 bits).
 class Big {
 public:
     static constexpr int kLimbs = 128;
@@ -130,18 +124,6 @@ public:
         }
         Trim();
     }
-    // this = this / d; returns the remainder.
-    u32 DivideSmall(u32 d) {
-        u64 rem = 0;
-        for (int i = size_ - 1; i >= 0; --i) {
-            const u64 cur = (rem << 32) | limb_[i];
-            limb_[i] = u32(cur / d);
-            rem = cur % d;
-        }
-        Trim();
-        return u32(rem);
-    }
-
     friend int Compare(const Big& a, const Big& b) {
         if (a.size_ != b.size_) return a.size_ < b.size_ ? -1 : 1;
         for (int i = a.size_ - 1; i >= 0; --i)
@@ -388,57 +370,6 @@ double TextToReal(const char* text) {
         return 0.0;  // no numeric prefix; the sign alone converts nothing
     }
     return FromBits(negative ? bits | kSignBit : bits);
-}
-
-std::string FormatReal(double value, int decimals) {
-    if (decimals < 0) decimals = 0;
-    if (decimals > 20) decimals = 20;
-    const u64 bits = BitsOf(value);
-    char text[340];  // a sign, up to 309 integer digits, a point and 20 decimals
-    char* t = text;
-    if (bits & kSignBit) *t++ = '-';
-    const int biased = int((bits >> 52) & 0x7FF);
-    u64 mant = bits & kFractionMask;
-    if (biased == 0x7FF) {
-        std::memcpy(t, mant ? "nan" : "inf", 3);
-        return std::string(text, t + 3);
-    }
-    int e2 = int(kMinUnit);
-    if (biased) {
-        mant |= kHiddenBit;
-        e2 = biased - 1075;
-    }
-    // value * 10^decimals = mant * 2^e2 * 10^decimals, rounded to an integer
-    // with ties to even as printf rounds by default; its digits are the
-    // text's with the point left out.
-    Big n(mant);
-    n.MulPow10(decimals);
-    if (e2 >= 0) {
-        n.ShiftLeft(e2);
-    } else {
-        const bool half = n.Bit(-e2 - 1), rest = n.AnyBitBelow(-e2 - 1);
-        n.ShiftRight(-e2);
-        if (half && (rest || (n.Low64() & 1))) n.MulAdd(1, 1);
-    }
-    // The digits, nine at a time from the least significant, at least one
-    // before the point.
-    char digits[340];
-    char* const end = digits + sizeof digits;
-    char* d = end;
-    while (!n.IsZero() || end - d < decimals + 1) {
-        u32 chunk = n.DivideSmall(kPow10[9]);
-        for (int i = 0; i < 9; ++i, chunk /= 10) *--d = char('0' + chunk % 10);
-    }
-    while (end - d > decimals + 1 && *d == '0') ++d;
-    const char* const point = end - decimals;
-    std::memcpy(t, d, std::size_t(point - d));
-    t += point - d;
-    if (decimals) {
-        *t++ = '.';
-        std::memcpy(t, point, std::size_t(decimals));
-        t += decimals;
-    }
-    return std::string(text, t);
 }
 
 }  // namespace sunblind

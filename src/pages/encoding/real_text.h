@@ -11,8 +11,5 @@ namespace sunblind {
 // value beyond the double range gives +-HUGE_VAL, one below the smallest
 // denormal gives +-0.0, as strtod does.
 double TextToReal(const char* text);
-// Fixed-point with the given number of decimals ("%.0f" / "%.1f"), as printf
-// writes it (also "-0.0", "inf", "nan"); decimals are kept within 0..20.
-std::string FormatReal(double value, int decimals);
 
 }  // namespace sunblind

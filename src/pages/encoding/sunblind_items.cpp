@@ -15,36 +15,8 @@ constexpr Channel kChannels[4] = {
     {4, 32, 22, 15, 27, 17},
 };
 
-constexpr int kBlockSize = 14;
 constexpr int kLevelSourceOffset = 10;
 constexpr int kOverrideSourceOffset = 11;
-
-// How a field of a channel block is stored.
-enum class Storage {
-    Word,      // 16-bit unsigned big-endian, whole units
-    Tenths16,  // 16-bit unsigned big-endian, tenths
-    Tenths8,   // 8-bit signed, tenths
-    Halves,    // 8-bit unsigned, halves
-};
-
-struct FieldLayout {
-    int offset;  // in the block
-    Storage storage;
-    int decimals;  // shown with
-};
-
-// Indexed by Field. The levels are shown with one decimal: with none, a
-// level stored in half percent would lose its half on an unedited write.
-constexpr FieldLayout kLayout[kFieldCount] = {
-    {0, Storage::Word, 0},       // DownSetpoint
-    {2, Storage::Word, 0},       // UpSetpoint
-    {4, Storage::Tenths16, 1},   // TimeBeforeDown
-    {6, Storage::Tenths16, 1},   // TimeBeforeUp
-    {8, Storage::Tenths8, 1},    // PushTimeLong
-    {9, Storage::Tenths8, 1},    // PushTimeShort
-    {12, Storage::Halves, 1},    // TopLevel
-    {13, Storage::Halves, 1},    // BottomLevel
-};
 
 void RequireBuffer(const void* buf) {
     if (!buf) throw std::invalid_argument("sunblind: null value buffer");
@@ -69,7 +41,7 @@ const Channel& ChannelInfo(int channel) {
 
 std::string DecodeTopDownTime(const CBitConverter& conv, const BYTE_T* buf) {
     RequireBuffer(buf);
-    return FormatReal(conv.BytesToTenths(buf[0], buf[1]), 1);
+    return StepText(conv.BytesToWord(buf[0], buf[1]), Step::Tenths, 1);
 }
 
 bool DecodeLuxSourceCommon(const CBitConverter& conv, const BYTE_T* record21, int channel) {
@@ -84,29 +56,20 @@ BlockValues DecodeBlock(const CBitConverter& conv, const BYTE_T* record, int blo
     BlockValues values;
     values.levelSource = conv.ByteToInt(block[kLevelSourceOffset]);
     values.overrideSource = conv.ByteToInt(block[kOverrideSourceOffset]);
-    for (int f = 0; f < kFieldCount; ++f) {
-        const FieldLayout& l = kLayout[f];
-        const BYTE_T* p = block + l.offset;
-        double x = 0.0;
-        switch (l.storage) {
-            case Storage::Word: x = conv.BytesToWord(p[0], p[1]); break;
-            case Storage::Tenths16: x = conv.BytesToTenths(p[0], p[1]); break;
-            case Storage::Tenths8: x = conv.ByteToTenths(p[0]); break;
-            case Storage::Halves: x = conv.ByteToHalves(p[0]); break;
-        }
-        values.text[f] = FormatReal(x, l.decimals);
-    }
+    for (const Setting& d : kSettings)
+        if (d.field >= 0)
+            values.text[d.field] = StepText(ReadStored(block + d.offset, d.width, d.isSigned), d.step, d.decimals);
     return values;
 }
 
 std::string DecodeLuxLevel(const CBitConverter& conv, const BYTE_T* buf) {
     RequireBuffer(buf);
-    return FormatReal(conv.BytesToWord(buf[0], buf[1]), 0);
+    return StepText(conv.BytesToWord(buf[0], buf[1]), Step::Whole, 0);
 }
 
-std::string DecodeActualLevel(const CBitConverter& conv, const BYTE_T* buf) {
+std::string DecodeActualLevel(const CBitConverter&, const BYTE_T* buf) {
     RequireBuffer(buf);
-    return FormatReal(conv.ByteToHalves(buf[0]), 1);
+    return StepText(buf[0], Step::Halves, 1);
 }
 
 // ---- Encoding ------------------------------------------------------------
@@ -133,23 +96,8 @@ void EncodeBlock(const CBitConverter& conv, BYTE_T* record, int blockStart, cons
     // The codes are stored as their low 8 bits.
     block[kLevelSourceOffset] = static_cast<BYTE_T>(values.levelSource & 0xFF);
     block[kOverrideSourceOffset] = static_cast<BYTE_T>(values.overrideSource & 0xFF);
-    for (int f = 0; f < kFieldCount; ++f) {
-        const FieldLayout& l = kLayout[f];
-        BYTE_T* p = block + l.offset;
-        const double x = TextToReal(values.text[f].c_str());
-        switch (l.storage) {
-            case Storage::Word:
-                p[0] = conv.HighByte(x);
-                p[1] = conv.LowByte(x);
-                break;
-            case Storage::Tenths16:
-                p[0] = conv.TenthsHighByte(x);
-                p[1] = conv.TenthsLowByte(x);
-                break;
-            case Storage::Tenths8: p[0] = conv.TenthsLowByte(x); break;
-            case Storage::Halves: p[0] = conv.HalvesToByte(x); break;
-        }
-    }
+    for (const Setting& d : kSettings)
+        if (d.field >= 0) EncodeNumber(conv, d, block + d.offset, TextToReal(values.text[d.field].c_str()));
 }
 
 // ---- Check boxes -----------------------------------------------------------

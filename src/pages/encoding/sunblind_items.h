@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "converter.h"
+#include "channel_schema.h"
 #include "real_text.h"
 
 namespace sunblind {
@@ -32,20 +32,6 @@ struct Channel {
 // reported by throwing std::out_of_range, as do the LuxSource functions).
 const Channel& ChannelInfo(int channel);
 
-// Fields of a channel block that are shown in edits, in block order of
-// encoding; the two source codes are carried beside them.
-enum Field {
-    DownSetpoint,
-    UpSetpoint,
-    TimeBeforeDown,
-    TimeBeforeUp,
-    PushTimeLong,
-    PushTimeShort,
-    TopLevel,
-    BottomLevel,
-    kFieldCount
-};
-
 struct BlockValues {
     std::array<std::string, kFieldCount> text;  // as shown / as edited
     int levelSource = 0;                         // code 0-3 (decoded: any signed byte)
@@ -55,10 +41,8 @@ struct BlockValues {
 
 // Decoding; buf is a value buffer after a successful read. A null buffer
 // throws std::invalid_argument, a blockStart outside 0..18 (the block must
-// lie in the value buffer) std::out_of_range. Times, push times and levels
-// are shown with one decimal (TopDownTime and the top and bottom levels too:
-// with none, an unedited write would change the stored value), setpoints
-// and lux with none.
+// lie in the value buffer) std::out_of_range. Numbers read as kSettings
+// says; the live lux with no decimal, the actual level with one.
 std::string DecodeTopDownTime(const CBitConverter& conv, const BYTE_T* buf);
 bool DecodeLuxSourceCommon(const CBitConverter& conv, const BYTE_T* record21, int channel);
 BlockValues DecodeBlock(const CBitConverter& conv, const BYTE_T* record, int blockStart);

@@ -1,122 +1,154 @@
 #include "node_transfer.h"
 
-#include <cstring>
-
-#include "sunblind_items.h"
+#include <algorithm>
+#include <stdexcept>
 
 namespace sunblind {
 
 namespace {
 
-constexpr long kSecondRecord = 22;  // channels 3 and 4
-
-// Value buffers keep one zeroed byte past the longest length handed over,
-// as the pages' do, for hosts that end what they touch with a zero.
-using Buffer = std::array<BYTE_T, kValueBufferSize + 1>;
-
-bool ReadInto(ItemAccess& node, long index, Buffer& buffer, long length) {
-    buffer.fill(0);
-    return node.Read(index, buffer.data(), length);
-}
-
 std::string ReadFailed(long index) {
     return "The node did not answer the read of item " + std::to_string(index) + ".";
 }
 
-struct Items {
-    Buffer record21, record22;
-    std::array<Buffer, 4> drive;
-};
-
-// Reads the items the channels in `which` live in; false (and `error`) at
-// the first failure.
-bool ReadItems(ItemAccess& node, const std::array<bool, 4>& which, long length, Items& items, std::string& error) {
-    const bool second = which[2] || which[3];
-    if (!ReadInto(node, kFlagRecord, items.record21, length)) return error = ReadFailed(kFlagRecord), false;
-    if (second && !ReadInto(node, kSecondRecord, items.record22, length)) return error = ReadFailed(kSecondRecord), false;
-    for (int c = 1; c <= 4; ++c) {
-        const long item = ChannelInfo(c).driveTimeItem;
-        if (which[c - 1] && !ReadInto(node, item, items.drive[c - 1], length)) return error = ReadFailed(item), false;
-    }
-    return true;
+// The items the four channels live in, in the order they are read: record
+// 21, the settings records, the drive time items by channel.
+std::vector<long> ChannelItems(const std::array<bool, 4>& which) {
+    std::vector<long> items = {kFlagRecord};
+    auto add = [&](long item) {
+        if (std::find(items.begin(), items.end(), item) == items.end()) items.push_back(item);
+    };
+    for (int c = 1; c <= 4; ++c)
+        if (which[c - 1]) add(ChannelInfo(c).settingsRecord);
+    for (int c = 1; c <= 4; ++c)
+        if (which[c - 1]) add(ChannelInfo(c).driveTimeItem);
+    return items;
 }
 
-BYTE_T* RecordOf(Items& items, int channel) {
-    return ChannelInfo(channel).settingsRecord == kFlagRecord ? items.record21.data() : items.record22.data();
-}
-
-ChannelSettings Take(Items& items, int channel) {
-    return TakeChannelSettings(items.drive[channel - 1].data(), items.record21.data(), RecordOf(items, channel),
-                               channel);
+std::size_t IndexOf(const std::vector<ItemChange>& changes, long item) {
+    for (std::size_t i = 0; i < changes.size(); ++i)
+        if (changes[i].item == item) return i;
+    throw std::logic_error("sunblind: no change for the item");
 }
 
 }  // namespace
 
-std::optional<NodeChannels> ReadChannels(ItemAccess& node, std::string& error) {
-    Items items;
-    if (!ReadItems(node, {true, true, true, true}, kDisplayReadLength, items, error)) return std::nullopt;
+ChannelSettings TakeChannelSettings(const BYTE_T* driveTime, const BYTE_T* record21, const BYTE_T* settingsRecord,
+                                    int channel) {
+    const Channel& ch = ChannelInfo(channel);
+    if (!driveTime || !record21 || !settingsRecord) throw std::invalid_argument("sunblind: null value buffer");
+    ChannelSettings s;
+    std::copy(driveTime, driveTime + 2, s.driveTime.begin());
+    s.luxCommon = DecodeLuxSourceCommon(CBitConverter(), record21, channel);
+    std::copy(settingsRecord + ch.blockStart, settingsRecord + ch.blockStart + kBlockSize, s.block.begin());
+    return s;
+}
+
+std::vector<ItemChange> ChannelChanges(int channel, const ChannelSettings& settings) {
+    const Channel& ch = ChannelInfo(channel);
+    const CBitConverter conv;
+    ItemChange flag, record, drive;
+    flag.item = kFlagRecord;
+    record.item = ch.settingsRecord;
+    flag.writeLength = record.writeLength = kRecordWriteLength;
+    EncodeLuxSource(conv, flag.bytes.data(), channel, settings.luxCommon);
+    EncodeLuxSource(conv, flag.mask.data(), channel, true);
+    std::copy(settings.block.begin(), settings.block.end(), record.bytes.begin() + ch.blockStart);
+    std::fill_n(record.mask.begin() + ch.blockStart, kBlockSize, BYTE_T(0xFF));
+    drive.item = ch.driveTimeItem;
+    drive.writeLength = kDriveTimeWriteLength;
+    std::copy(settings.driveTime.begin(), settings.driveTime.end(), drive.bytes.begin());
+    drive.mask[0] = drive.mask[1] = 0xFF;
+    if (record.item == flag.item) {
+        flag.Merge(record);
+        return {flag, drive};
+    }
+    return {flag, record, drive};
+}
+
+std::vector<ItemChange> ChannelChanges(const NodeChannels& wanted) {
+    std::array<bool, 4> which{};
+    for (int c = 0; c < 4; ++c) which[c] = wanted[c].has_value();
+    std::vector<ItemChange> merged;
+    for (long item : ChannelItems(which)) {
+        ItemChange m;
+        m.item = item;
+        merged.push_back(m);
+    }
+    for (int c = 1; c <= 4; ++c)
+        if (wanted[c - 1])
+            for (const ItemChange& one : ChannelChanges(c, *wanted[c - 1])) merged[IndexOf(merged, one.item)].Merge(one);
+    return merged;
+}
+
+std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error) {
+    const std::vector<long> items = ChannelItems({true, true, true, true});
+    std::vector<ValueBuffer> buffers(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (!node.Read(items[i], kDisplayReadLength, buffers[i])) return error = ReadFailed(items[i]), std::nullopt;
+    auto buffer = [&](long item) { return buffers[std::find(items.begin(), items.end(), item) - items.begin()].data(); };
     NodeChannels channels;
-    for (int c = 1; c <= 4; ++c) channels[c - 1] = Take(items, c);
+    for (int c = 1; c <= 4; ++c) {
+        const Channel& ch = ChannelInfo(c);
+        channels[c - 1] = TakeChannelSettings(buffer(ch.driveTimeItem), buffer(kFlagRecord), buffer(ch.settingsRecord), c);
+    }
     return channels;
 }
 
-TransferResult WriteChannels(ItemAccess& node, const NodeChannels& wanted) {
+TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted) {
     TransferResult result;
-    std::array<bool, 4> which{};
-    for (int c = 0; c < 4; ++c) which[c] = wanted[c].has_value();
-    if (!which[0] && !which[1] && !which[2] && !which[3]) return result.written = true, result;
-
-    Items items;
-    if (!ReadItems(node, which, kWriteReadLength, items, result.error)) {
-        result.error += " Nothing was written.";
+    const std::vector<ItemChange> changes = ChannelChanges(wanted);
+    if (std::none_of(wanted.begin(), wanted.end(), [](const auto& c) { return c.has_value(); })) return result;
+    const NodeItems::Result done = node.ApplyAll(changes);
+    if (done.readFailed) {
+        result.error = ReadFailed(done.failedItem) + " Nothing was written.";
         return result;
     }
-    for (int c = 1; c <= 4; ++c)
-        if (which[c - 1])
-            PutChannelSettings(*wanted[c - 1], items.drive[c - 1].data(), items.record21.data(), RecordOf(items, c), c);
-
-    std::vector<long> refused;
-    auto write = [&](long index, Buffer& buffer, long length) {
-        buffer[length] = 0;
-        if (!node.Write(index, buffer.data(), length)) refused.push_back(index);
-    };
-    write(kFlagRecord, items.record21, kRecordWriteLength);
-    if (which[2] || which[3]) write(kSecondRecord, items.record22, kRecordWriteLength);
-    for (int c = 1; c <= 4; ++c)
-        if (which[c - 1]) write(ChannelInfo(c).driveTimeItem, items.drive[c - 1], kDriveTimeWriteLength);
-    result.written = refused.empty();
-    if (!refused.empty()) {
-        result.error = "The node refused the write of item";
-        result.error += refused.size() > 1 ? "s " : " ";
-        for (std::size_t i = 0; i < refused.size(); ++i)
-            result.error += (i ? ", " : "") + std::to_string(refused[i]);
+    if (!done.refused.empty()) {
+        result.error = done.refused.size() > 1 ? "The node refused the write of items " : "The node refused the write of item ";
+        for (std::size_t i = 0; i < done.refused.size(); ++i)
+            result.error += (i ? ", " : "") + std::to_string(done.refused[i]);
         result.error += ".";
     }
-
-    // What the node holds now, channel by channel.
-    Items back;
-    std::string why;
-    if (!ReadItems(node, which, kDisplayReadLength, back, why)) {
-        result.error += (result.error.empty() ? "" : " ") + why + " What the node took could not be checked.";
-        for (int c = 1; c <= 4; ++c)
-            if (which[c - 1]) result.notTaken.push_back(c);
-        return result;
+    for (std::size_t i = 0; i < changes.size(); ++i)
+        if (done.outcomes[i] == Outcome::NotReadBack)
+            result.error += (result.error.empty() ? "" : " ") + ReadFailed(changes[i].item) +
+                            " What the node took could not be checked.";
+    for (int c = 1; c <= 4; ++c) {
+        if (!wanted[c - 1]) continue;
+        bool taken = true;
+        for (const ItemChange& one : ChannelChanges(c, *wanted[c - 1])) {
+            const std::size_t i = IndexOf(changes, one.item);
+            if (done.outcomes[i] == Outcome::NotReadBack || !one.HeldBy(done.readBack[i])) taken = false;
+        }
+        if (!taken) result.notTaken.push_back(c);
     }
-    for (int c = 1; c <= 4; ++c)
-        if (which[c - 1] && Take(back, c) != *wanted[c - 1]) result.notTaken.push_back(c);
     return result;
 }
 
-std::string DescribeChanges(const NodeChannels& node, const NodeChannels& wanted, NodeChannels& changing) {
+std::vector<ChannelChange> DescribeChanges(const NodeChannels& now, const NodeChannels& wanted) {
+    std::vector<ChannelChange> out;
+    for (int c = 1; c <= 4; ++c)
+        if (wanted[c - 1] && now[c - 1]) out.push_back({c, ChannelDifferences(*now[c - 1], *wanted[c - 1])});
+    return out;
+}
+
+NodeChannels Changing(const std::vector<ChannelChange>& changes, const NodeChannels& wanted) {
+    NodeChannels changing;
+    for (const ChannelChange& c : changes)
+        if (!c.differences.empty()) changing[c.channel - 1] = wanted[c.channel - 1];
+    return changing;
+}
+
+std::string ChangesText(const std::vector<ChannelChange>& changes) {
     std::string text;
     bool any = false;
-    for (int c = 1; c <= 4; ++c) {
-        changing[c - 1].reset();
-        if (!wanted[c - 1] || !node[c - 1]) continue;
-        const std::vector<Difference> diffs = DiffChannel(*node[c - 1], *wanted[c - 1]);
-        text += "Sunblind " + std::to_string(c) + (diffs.empty() ? ": no change\n" : ":\n");
-        for (const Difference& d : diffs) text += "    " + d.key + ": " + d.nodeText + " \u2192 " + d.fileText + "\n";
-        if (!diffs.empty()) changing[c - 1] = wanted[c - 1], any = true;
+    for (const ChannelChange& c : changes) {
+        text += "Sunblind " + std::to_string(c.channel) + (c.differences.empty() ? ": no change\n" : ":\n");
+        for (const Difference& d : c.differences)
+            text += "    " + std::string(d.setting->label) + ": " + SettingText(*d.setting, d.now) + " \u2192 " +
+                    SettingText(*d.setting, d.after) + "\n";
+        any = any || !c.differences.empty();
     }
     return any ? text : std::string();
 }

@@ -1,7 +1,7 @@
 // Moving whole channels' settings between the node and a settings file or
-// another channel: the reads, the read-modify-write and the check that the
-// node took what it was given. No Win32 here: the node is reached through
-// ItemAccess, which the plug-in answers with the host's node calls.
+// another channel, through the node seam (node_items.h): the reads, the
+// list of what would change, the read-modify-write and the check that the
+// node took what it was given. No Win32 here.
 #pragma once
 
 #include <array>
@@ -9,48 +9,54 @@
 #include <string>
 #include <vector>
 
-#include "channel_settings.h"
-#include "settings_file.h"
+#include "node_items.h"
+#include "setting_values.h"
 
 namespace sunblind {
 
-class ItemAccess {
-public:
-    // Fill / send the first length bytes of a value buffer (kValueBufferSize
-    // bytes, zeroed before a read); false when the node reports failure.
-    virtual bool Read(long index, BYTE_T* buffer, long length) = 0;
-    virtual bool Write(long index, BYTE_T* buffer, long length) = 0;
-
-protected:
-    ~ItemAccess() = default;
-};
-
 using NodeChannels = std::array<std::optional<ChannelSettings>, 4>;  // index channel - 1
+
+// A channel's settings from value buffers filled by reads of its drive time
+// item, record 21 and its settings record (the same buffer as record 21 for
+// channels 1 and 2). A null buffer throws std::invalid_argument, a channel
+// outside 1..4 std::out_of_range.
+ChannelSettings TakeChannelSettings(const BYTE_T* driveTime, const BYTE_T* record21, const BYTE_T* settingsRecord,
+                                    int channel);
+
+// The item changes that put a channel's settings into the node: its bit of
+// record 21, its block of its settings record and its drive time; and the
+// changes for several channels, one per item, merged (record 21, then the
+// settings records, then the drive times in channel order).
+std::vector<ItemChange> ChannelChanges(int channel, const ChannelSettings& settings);
+std::vector<ItemChange> ChannelChanges(const NodeChannels& wanted);
 
 // The four channels as the node holds them: records 21 and 22 and the four
 // drive time items, one read each. Empty, with `error` in plain words,
 // when a read fails.
-std::optional<NodeChannels> ReadChannels(ItemAccess& node, std::string& error);
+std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error);
 
 struct TransferResult {
-    bool written = false;       // every write was sent and reported done
     std::vector<int> notTaken;  // channels whose read-back differs from what was written
     std::string error;          // plain words; empty when all went well
 };
 
-// Writes each channel present in `wanted`: every item is read again right
-// before it is changed, so the bytes no channel page owns, and the other
-// channels' bits and blocks, go back as the node holds them then; record 21
-// and 22 are written only when a channel in them is wanted. A read that
-// fails before any write leaves the node untouched. Afterwards every
-// written channel is read back and compared.
-TransferResult WriteChannels(ItemAccess& node, const NodeChannels& wanted);
+// Writes each channel present in `wanted` by ApplyAll: an item whose bytes
+// would not change is not written, a read that fails before any write
+// leaves the node untouched, and every written item is read back and
+// compared channel by channel.
+TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted);
 
-// What the confirmation lists: per channel present in `wanted`, its
-// settings that would change ("Sunblind 2:" then "  Down setpoint: 20000 →
-// 18000" lines) or "Sunblind 3: no change". `changing` gets the channels
-// that differ (the others need no write). Empty text when none differs.
-std::string DescribeChanges(const NodeChannels& node, const NodeChannels& wanted, NodeChannels& changing);
+// What would change, per channel present in both.
+struct ChannelChange {
+    int channel;
+    std::vector<Difference> differences;  // empty: no change
+};
+std::vector<ChannelChange> DescribeChanges(const NodeChannels& now, const NodeChannels& wanted);
+// The channels in `wanted` that differ from `now` (the others need no write).
+NodeChannels Changing(const std::vector<ChannelChange>& changes, const NodeChannels& wanted);
+// "Sunblind 2:" then "    Down setpoint: 20000 → 18000" lines, or
+// "Sunblind 3: no change"; empty when nothing differs.
+std::string ChangesText(const std::vector<ChannelChange>& changes);
 
 // "Sunblind 2, Sunblind 4".
 std::string ChannelNames(const std::vector<int>& channels);

@@ -1,6 +1,7 @@
 // Settings files: a node's page-owned settings as UTF-8 text an engineer can
-// read and edit, and the strict reading of such a file back into bytes.
-// No Win32 here.
+// read and edit, and the strict reading of such a file back into bytes. This
+// is the file's grammar; what each value means is setting_values.h's, the
+// text checks text_checks.h's. No Win32 here.
 //
 // The file (lines end in CR LF; LF alone is read too):
 //   Brisel settings, format 1
@@ -19,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "channel_settings.h"
+#include "channel_schema.h"
 
 namespace sunblind {
 
@@ -59,15 +60,5 @@ ParsedSettingsFile ParseSettingsFile(const std::string& bytes);
 
 // "Line 12: <message>", or the message alone for line 0.
 std::string SettingsErrorText(const SettingsFileError& error);
-
-// One setting whose stored value differs, both values in display form.
-struct Difference {
-    std::string key;
-    std::string nodeText;
-    std::string fileText;
-};
-
-// In the file's key order; empty when the channel would not change.
-std::vector<Difference> DiffChannel(const ChannelSettings& node, const ChannelSettings& file);
 
 }  // namespace sunblind

@@ -1,0 +1,88 @@
+// The one way to the node's data items: reads into value buffers and
+// read-modify-write of items, used by the sunblind pages' Read and Write and
+// by the node-information page's Save, Load and Copy. No Win32 here: the
+// node is reached through ItemAccess, which the sheet answers with the
+// host's calls.
+//
+// Failure policy, for every caller:
+// - A read goes into a zeroed value buffer (one zero byte more than any
+//   length handed over, for hosts that end what they touch with a zero); a
+//   read the node reports failed yields no bytes, and nothing that depends
+//   on it is written.
+// - An item is changed only by reading it again right before, replacing the
+//   bytes and bits under the change's mask and writing it back: every other
+//   byte goes back as the node holds it.
+// - Apply (the sunblind page's Write) changes one item: a failed read skips
+//   it; the write is sent whether or not the bytes change, and its result is
+//   not judged (the page's Read that follows shows what the node holds).
+// - ApplyAll (Load, Copy) reads every item first: one failed read writes
+//   nothing. An item whose bytes would not change is neither written nor
+//   read back. Each written item is read back and compared under its mask.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "sunblind_items.h"
+
+namespace sunblind {
+
+class ItemAccess {
+public:
+    // Fill / send the first length bytes of buffer; false when the node
+    // reports failure or the host offers no such access.
+    virtual bool Read(long index, BYTE_T* buffer, long length) = 0;
+    virtual bool Write(long index, BYTE_T* buffer, long length) = 0;
+    // The node's name, single-byte, zero-terminated when shorter than length.
+    virtual bool Name(char* buffer, long length) = 0;
+
+protected:
+    ~ItemAccess() = default;
+};
+
+using ValueBuffer = std::array<BYTE_T, kValueBufferSize + 1>;
+
+// A change to one item: the bits set in `mask` take their value from
+// `bytes`; writeLength bytes are written.
+struct ItemChange {
+    long item = 0;
+    long writeLength = 0;
+    ValueBuffer bytes{}, mask{};
+
+    void ApplyTo(ValueBuffer& buffer) const;
+    bool HeldBy(const ValueBuffer& buffer) const;  // the masked bits are as wanted
+    void Merge(const ItemChange& other);           // the same item: both masks
+};
+
+enum class Outcome {
+    ReadFailed,   // nothing written
+    Unchanged,    // the node already holds it: not written (ApplyAll only)
+    Refused,      // the node reported the write failed (Apply only)
+    Taken,        // written, and read back as wanted (ApplyAll) or sent (Apply)
+    NotTaken,     // written, but read back otherwise
+    NotReadBack,  // written, but the read back failed
+};
+
+class NodeItems {
+public:
+    explicit NodeItems(ItemAccess* node) : m_node(node) {}  // null: every call fails
+
+    bool Read(long item, long length, ValueBuffer& buffer);
+    bool Name(std::string& name, long length);  // up to the first zero
+    Outcome Apply(const ItemChange& change);
+
+    struct Result {
+        bool readFailed = false;    // before any write: nothing written
+        long failedItem = 0;        // the read that failed
+        std::vector<Outcome> outcomes;      // per change, when the reads succeeded
+        std::vector<long> refused;          // items whose write the node reported failed
+        std::vector<ValueBuffer> readBack;  // per change: what the node holds after
+    };
+    Result ApplyAll(const std::vector<ItemChange>& changes);
+
+private:
+    ItemAccess* m_node;
+};
+
+}  // namespace sunblind
