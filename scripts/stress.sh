@@ -18,7 +18,7 @@ arch=$1 program=$2 runs=$3
 brisel_select_arch "$arch"
 # The program's own target where it has one (the shell tests have none).
 brisel_build "$arch" "$program" 2>/dev/null || brisel_build "$arch" >/dev/null || { echo "build failed" >&2; exit 1; }
-if ! ctest --test-dir "build/$arch" -N | grep -qE "Test +#[0-9]+: $program\$"; then
+if ! [[ $(ctest --test-dir "build/$arch" -N) =~ Test\ +\#[0-9]+:\ $program($'\n'|$) ]]; then
   echo "no test program $program in build/$arch" >&2; exit 2
 fi
 brisel_start_xvfb || exit 1
