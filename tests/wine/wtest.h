@@ -125,8 +125,8 @@ private:
 // crash in memcmp, heap corruption or a hang). An edit control frees its hold
 // constantly, so its fonts' entries are new again and again unless something
 // else holds them: this does. The evidence, a program without Brisel, is in
-// the project's shared evidence (uniscribe-race). Under Windows it does
-// nothing; nothing is serialised either way.
+// ../shared/evidence/uniscribe-race/ (README: "Notes on Wine"). Under
+// Windows it does nothing; nothing is serialised either way.
 class ScriptCachePins {
 public:
     ScriptCachePins();  // active only under Wine (ntdll exports wine_get_version)
