@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "node_layout.h"
 #include "node_transfer.h"
 #include "settings_file.h"
 #include "sunblind_items.h"
@@ -191,34 +192,33 @@ TEST(SettingsFile, RefusesBadFiles) {
 // into buffers full of other bytes, each item holds the channel's settings
 // and every byte outside them as it was.
 TEST(ChannelSettings, ChangesReplaceOnlyTheChannelsBytes) {
-    struct Case { int channel; long drive, record; int start; BYTE_T flag; } cases[] = {
-        {1, 30, 21, 1, 0x01}, {2, 31, 21, 15, 0x02}, {3, 33, 22, 1, 0x04}, {4, 32, 22, 15, 0x08}};
-    for (const Case& c : cases) {
+    for (const layout::Channel& c : layout::kChannels) {
         ValueBuffer drive, r21, r22;
         drive.fill(0x11);
         r21.fill(0x5A);  // flag byte 0101 1010
         r22.fill(0x33);
         const ValueBuffer oldDrive = drive, old21 = r21, old22 = r22;
-        const bool common = (old21[0] & c.flag) == 0;  // flip the channel's bit
+        const bool common = (old21[0] & c.luxBit) == 0;  // flip the channel's bit
         const ChannelSettings s = Make({0xAB, 0xCD}, common, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
         std::vector<long> items;
-        for (const ItemChange& change : ChannelChanges(c.channel, s)) {
+        for (const ItemChange& change : ChannelChanges(c.number, s)) {
             items.push_back(change.item);
-            change.ApplyTo(change.item == c.drive ? drive : change.item == 21 ? r21 : r22);
-            EXPECT_EQ(change.writeLength, change.item == c.drive ? 2 : 31) << c.channel;
+            change.ApplyTo(change.item == c.driveTimeItem ? drive : change.item == 21 ? r21 : r22);
+            EXPECT_EQ(change.writeLength, change.item == c.driveTimeItem ? 2 : 31) << c.number;
         }
-        const std::vector<long> want = c.channel <= 2 ? std::vector<long>{21, c.drive} : std::vector<long>{21, 22, c.drive};
-        EXPECT_EQ(items, want) << c.channel;
-        BYTE_T* record = c.channel <= 2 ? r21.data() : r22.data();
-        EXPECT_EQ(TakeChannelSettings(drive.data(), r21.data(), record, c.channel), s) << c.channel;
+        const std::vector<long> want =
+            c.record == 21 ? std::vector<long>{21, c.driveTimeItem} : std::vector<long>{21, 22, c.driveTimeItem};
+        EXPECT_EQ(items, want) << c.number;
+        BYTE_T* record = c.record == 21 ? r21.data() : r22.data();
+        EXPECT_EQ(TakeChannelSettings(drive.data(), r21.data(), record, c.number), s) << c.number;
         EXPECT_TRUE(drive[0] == 0xAB && drive[1] == 0xCD &&
                     std::equal(drive.begin() + 2, drive.end(), oldDrive.begin() + 2));
-        EXPECT_EQ(r21[0], old21[0] ^ c.flag) << c.channel;
+        EXPECT_EQ(r21[0], old21[0] ^ c.luxBit) << c.number;
         for (int i = 1; i < kValueBufferSize + 1; ++i) {
-            const bool own = i >= c.start && i < c.start + 14;
-            const BYTE_T want = own ? BYTE_T(i - c.start + 1) : 0;
-            EXPECT_EQ(r21[i], own && c.channel <= 2 ? want : old21[i]) << c.channel << " " << i;
-            EXPECT_EQ(r22[i], own && c.channel > 2 ? want : old22[i]) << c.channel << " " << i;
+            const bool own = i >= c.block && i < c.block + layout::kBlockSize;
+            const BYTE_T byte = own ? BYTE_T(i - c.block + 1) : 0;
+            EXPECT_EQ(r21[i], own && c.record == 21 ? byte : old21[i]) << c.number << " " << i;
+            EXPECT_EQ(r22[i], own && c.record == 22 ? byte : old22[i]) << c.number << " " << i;
         }
         EXPECT_EQ(r22[0], old22[0]);
     }
