@@ -10,7 +10,7 @@
 
 namespace ocx {
 
-// The control's identifiers, from its IDL (brisel_h.h, made by widl).
+// The control's identifiers, written out (ocxhelp.cpp), not taken from its IDL.
 extern const CLSID& kClsid;
 extern const GUID& kLibid;
 extern const IID& kDispIid;

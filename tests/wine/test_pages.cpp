@@ -595,7 +595,13 @@ static void test_settings_save_and_load() {
         const auto before = b.node.items;
         ok(b.Open(), "seed %u: second sheet not open", seed);
         b.watch.file = brhost::Wide(file);
+        const std::size_t loading = b.node.log.size();
         b.Click(b.Page(0), IDC_LOADSETTINGS);
+        // Read for the list, read again right before writing, write, read back.
+        ok(Trace(b.node, loading) ==
+               "R21:31 R22:31 R30:31 R31:31 R33:31 R32:31 R21:32 R22:32 R30:32 R31:32 R33:32 R32:32 W21:31 W22:31 "
+               "W30:2 W31:2 W33:2 W32:2 R21:31 R22:31 R30:31 R31:31 R33:31 R32:31",
+           "seed %u: load made %s", seed, Trace(b.node, loading).c_str());
         ok(b.watch.boxes.size() == 2 && b.watch.boxes[0].text.find("Down setpoint: ") != std::string::npos &&
                b.watch.boxes[0].text.find(" \xE2\x86\x92 ") != std::string::npos,
            "seed %u: confirmation %s", seed, b.watch.boxes.empty() ? "<none>" : b.watch.boxes[0].text.c_str());
@@ -633,9 +639,10 @@ static void test_settings_refused_files() {
         {"truncated", text.substr(0, text.size() / 2), "incomplete"},
         {"UTF-16", std::string("\xFF\xFE", 2) + std::string("B\0r\0i\0", 6), "UTF-16"},
         {"a line over 1 KB", text.substr(0, down) + "Down setpoint = " + std::string(1100, '1') + text.substr(down + 21),
-         "Line "},
+         "Line 9: This line is 1129 bytes long; a line may have at most 1024."},
         {"over 64 KB", text + std::string(70000, '#'), "64 KB"},
-        {"a duplicate key", text.substr(0, down) + "Down setpoint = 1\r\n" + text.substr(down), "Line "},
+        {"a duplicate key", text.substr(0, down) + "Down setpoint = 1\r\n" + text.substr(down),
+         "Line 10: Down setpoint appears twice in [Sunblind 1] (first on line 9)."},
         {"format 2", "Brisel settings, format 2" + text.substr(text.find("\r\n")), "format 2"},
         {"out of range", text.substr(0, down) + "Down setpoint = 70000" + text.substr(text.find("\r\n", down)),
          "70000"},
@@ -694,6 +701,7 @@ static void test_settings_copy() {
     } rows[] = {
         {"2 to the three others", 2, {0, 1, 2}, {}, {1, 3, 4}, "read back"},
         {"4 to 1", 4, {0}, {}, {1}, "read back"},
+        {"1 to 3", 1, {1}, {}, {3}, "read back"},
         {"1 to 3, record 22 refused", 1, {1}, {22}, {3}, "refused the write of item 22"},
     };
     for (const auto& row : rows) {
