@@ -48,17 +48,17 @@ namespace {
 INT_PTR RouteDialogMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, CDialog* initObject) {
     CWnd* wnd = CWnd::FromHandlePermanent(hwnd);
     if (message == WM_INITDIALOG && !wnd && initObject) {
-        initObject->AttachPermanent(hwnd);
+        AfxRouting::Attach(initObject, hwnd);
         wnd = initObject;
     }
     if (!wnd) return FALSE;
     if (message == WM_NCDESTROY) {
-        wnd->DetachPermanent();
+        AfxRouting::Detach(wnd);
         wnd->m_hWnd = nullptr;
         return FALSE;
     }
     LRESULT result = 0;
-    if (!wnd->RouteMessage(message, wParam, lParam, &result)) return FALSE;
+    if (!AfxRouting::Route(wnd, message, wParam, lParam, &result)) return FALSE;
     if (message == WM_INITDIALOG) return static_cast<INT_PTR>(result);
     ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
     return TRUE;

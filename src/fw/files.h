@@ -1,18 +1,11 @@
-// Small whole files by wide path, and the UTF-8 / UTF-16 conversions the
-// module's texts need (its own texts are UTF-8; Windows speaks UTF-16).
+// Small whole files by wide path.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-std::wstring AfxWideFromUtf8(const std::string& utf8);
-std::string AfxUtf8FromWide(const std::wstring& wide);
-// Bytes from elsewhere (a node's name): UTF-8 when they are, else the ANSI
-// code page.
-std::wstring AfxWideFromBytes(const std::string& bytes);
-// The system's words for an error code, without the line end.
-std::string AfxSystemMessage(DWORD code);
+#include "text.h"
 
 // The whole file when it holds at most `limit` bytes; else false, with what
 // is wrong in `error` (the system's words, or that it is too large).

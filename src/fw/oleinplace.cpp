@@ -38,7 +38,7 @@ LRESULT CALLBACK AfxControlWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     const bool handled = AfxCallNoThrowOr(false, [&] {
         if (message == WM_NCCREATE) {
             auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-            if (auto* control = static_cast<COleControl*>(create->lpCreateParams)) control->AttachPermanent(hwnd);
+            if (auto* control = static_cast<COleControl*>(create->lpCreateParams)) AfxRouting::Attach(control, hwnd);
         }
         // Only controls are registered for windows of this class.
         auto* control = static_cast<COleControl*>(CWnd::FromHandlePermanent(hwnd));
@@ -57,7 +57,7 @@ LRESULT CALLBACK AfxControlWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
             }
             return false;
         case WM_NCDESTROY:
-            control->DetachPermanent();
+            AfxRouting::Detach(control);
             control->m_hWnd = nullptr;
             return false;
         default:
@@ -159,7 +159,7 @@ HRESULT COleControl::InPlaceDeactivate() {
     UIDeactivate();
     m_bInPlaceActive = FALSE;
     if (m_hWnd && IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
-    DetachPermanent();
+    AfxRouting::Detach(this);
     m_hWnd = nullptr;
     m_pInPlaceDoc.reset();
     m_pInPlaceFrame.reset();

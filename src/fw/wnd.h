@@ -71,12 +71,22 @@ protected:
     WNDPROC m_pfnSuper = nullptr;
 
     friend LRESULT CALLBACK AfxSubclassProc(HWND, UINT, WPARAM, LPARAM);
+    friend struct AfxRouting;
 
-public:
-    // Used by the layer's window and dialog procedures, nothing else:
-    // register this object for hwnd so routing and FromHandlePermanent find
-    // it, and route one message to it.
+private:
+    // Reached only through AfxRouting: register this object for hwnd so
+    // routing and FromHandlePermanent find it, and route one message to it.
     void AttachPermanent(HWND hwnd);
     void DetachPermanent();
     BOOL RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+};
+
+// The layer's window, dialog and page procedures reach the router through
+// this, and nothing else does.
+struct AfxRouting {
+    static void Attach(CWnd* wnd, HWND hwnd) { wnd->AttachPermanent(hwnd); }
+    static void Detach(CWnd* wnd) { wnd->DetachPermanent(); }
+    static BOOL Route(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+        return wnd->RouteMessage(message, wParam, lParam, pResult);
+    }
 };

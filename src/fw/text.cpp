@@ -1,8 +1,6 @@
-#include "wide.h"
+#include "text.h"
 
-#include "fw/handles.h"
-
-namespace brhost {
+#include "handles.h"
 
 namespace {
 
@@ -18,35 +16,38 @@ std::wstring Convert(UINT page, DWORD flags, const std::string& text, bool& okay
 
 }  // namespace
 
-std::wstring Wide(const std::string& utf8) {
+std::wstring AfxWideFromUtf8(const std::string& utf8) {
     bool okay;
     return Convert(CP_UTF8, 0, utf8, okay);
 }
 
-std::string Utf8(const std::wstring& wide) {
+std::string AfxUtf8FromWide(const std::wstring& wide) {
     if (wide.empty()) return std::string();
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     if (n <= 0) return std::string();
     std::string out(static_cast<std::size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
     return out;
 }
 
-std::wstring Display(const std::string& bytes) {
+std::wstring AfxWideFromBytes(const std::string& bytes) {
     bool okay;
     std::wstring out = Convert(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, okay);
     return okay ? out : Convert(CP_ACP, 0, bytes, okay);
 }
 
-std::string SystemMessage(DWORD code) {
+std::string AfxSystemWords(DWORD code) {
     unique_local<wchar_t> text;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, code, 0, reinterpret_cast<wchar_t*>(text.put()), 0, nullptr);
-    std::string out = text ? Utf8(text.get()) : "";
+    std::string out = text ? AfxUtf8FromWide(text.get()) : "";
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
         out.pop_back();
     return out;
 }
 
-}  // namespace brhost
+std::string AfxSystemMessage(DWORD code) {
+    const std::string words = AfxSystemWords(code);
+    return words.empty() ? "error " + std::to_string(code) : words;
+}
