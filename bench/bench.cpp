@@ -290,8 +290,9 @@ void LongRun(IOleObject* control, simnode::Site& site, int ticksPerPage, int rea
     });
 }
 
-// Save settings, Load settings (all four channels differ) and Copy of one
-// channel to the other three, on the node-information tab. The dialogs are
+// Save settings, Load settings (all four channels differ; one channel's
+// record bytes only) and Copy of one channel to the other three, on the
+// node-information tab. The dialogs are
 // answered by the sheet driver's watch; what counts as the module's time is
 // that of each burst of node calls (calls closer than 15 ms apart) beyond
 // the host's latency, so the answering of the dialogs is left out.
@@ -319,6 +320,10 @@ void Commissioning(IOleObject* control, simnode::Site& site, DWORD latency) {
             // The node changed since the save: every channel differs.
             {"Load settings (four channels differ)", IDC_LOADSETTINGS,
              [&] { for (long item : {21L, 22L, 30L, 31L, 32L, 33L}) node.Item(item)[1] ^= 0x55; }, {6, 6}},
+            // Only Sunblind 2's block in record 21 differs: its drive time
+            // item must not be written again with the bytes it holds.
+            {"Load settings (Sunblind 2 differs in record 21 only)", IDC_LOADSETTINGS,
+             [&] { node.Item(21)[20] ^= 0x11; }, {9, 1}},
             {"Copy Sunblind 1 to the other three", IDC_COPY,
              [&] {
                  // Channels 2-4 no longer hold channel 1's settings.
