@@ -201,13 +201,13 @@ TEST(ChannelSettings, ChangesReplaceOnlyTheChannelsBytes) {
         const bool common = (old21[0] & c.luxBit) == 0;  // flip the channel's bit
         const ChannelSettings s = Make({0xAB, 0xCD}, common, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
         std::vector<long> items;
-        for (const ItemChange& change : ChannelChanges(c.number, s)) {
+        for (const ItemChange& change : ChannelChanges(c.number, s, ChannelParts::All())) {
             items.push_back(change.item);
             change.ApplyTo(change.item == c.driveTimeItem ? drive : change.item == 21 ? r21 : r22);
             EXPECT_EQ(change.writeLength, change.item == c.driveTimeItem ? 2 : 31) << c.number;
         }
         const std::vector<long> want =
-            c.record == 21 ? std::vector<long>{21, c.driveTimeItem} : std::vector<long>{21, 22, c.driveTimeItem};
+            c.record == 21 ? std::vector<long>{c.driveTimeItem, 21} : std::vector<long>{c.driveTimeItem, 21, 22};
         EXPECT_EQ(items, want) << c.number;
         BYTE_T* record = c.record == 21 ? r21.data() : r22.data();
         EXPECT_EQ(TakeChannelSettings(drive.data(), r21.data(), record, c.number), s) << c.number;

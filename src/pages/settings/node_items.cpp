@@ -1,5 +1,7 @@
 #include "node_items.h"
 
+#include <algorithm>
+
 namespace sunblind {
 
 void ItemChange::ApplyTo(ValueBuffer& buffer) const {
@@ -19,6 +21,35 @@ void ItemChange::Merge(const ItemChange& other) {
         mask[i] |= other.mask[i];
     }
     if (other.writeLength > writeLength) writeLength = other.writeLength;
+}
+
+ChannelParts ChannelParts::All() {
+    ChannelParts all;
+    all.driveTime = all.luxBit = true;
+    all.block.fill(0xFF);
+    return all;
+}
+
+std::vector<ItemChange> ChannelChanges(int channel, const ChannelSettings& settings, const ChannelParts& parts) {
+    const Channel& ch = ChannelInfo(channel);
+    const CBitConverter conv;
+    ItemChange drive, flag, record;
+    drive.item = ch.driveTimeItem;
+    drive.writeLength = kDriveTimeWriteLength;
+    std::copy(settings.driveTime.begin(), settings.driveTime.end(), drive.bytes.begin());
+    drive.mask[0] = drive.mask[1] = parts.driveTime ? 0xFF : 0;
+    flag.item = kFlagRecord;
+    record.item = ch.settingsRecord;
+    flag.writeLength = record.writeLength = kRecordWriteLength;
+    EncodeLuxSource(conv, flag.bytes.data(), channel, settings.luxCommon);
+    EncodeLuxSource(conv, flag.mask.data(), channel, parts.luxBit);
+    std::copy(settings.block.begin(), settings.block.end(), record.bytes.begin() + ch.blockStart);
+    std::copy(parts.block.begin(), parts.block.end(), record.mask.begin() + ch.blockStart);
+    if (record.item == flag.item) {
+        flag.Merge(record);
+        return {drive, flag};
+    }
+    return {drive, flag, record};
 }
 
 bool NodeItems::Read(long item, long length, ValueBuffer& buffer) {

@@ -55,6 +55,19 @@ struct ItemChange {
     void Merge(const ItemChange& other);           // the same item: both masks
 };
 
+// Which of a channel's page-owned parts a change replaces: the drive time,
+// the lux bit, and the block's bytes where `block` is 0xFF.
+struct ChannelParts {
+    bool driveTime = false, luxBit = false;
+    std::array<BYTE_T, kBlockSize> block{};
+    static ChannelParts All();
+};
+
+// The changes that put `settings` into the node where `parts` says, in the
+// order the sunblind page writes them: the drive time item, record 21 (the
+// lux bit, and the block of channels 1 and 2), record 22 for channels 3 and 4.
+std::vector<ItemChange> ChannelChanges(int channel, const ChannelSettings& settings, const ChannelParts& parts);
+
 enum class Outcome {
     ReadFailed,   // nothing written
     Unchanged,    // the node already holds it: not written (ApplyAll only)

@@ -44,28 +44,6 @@ ChannelSettings TakeChannelSettings(const BYTE_T* driveTime, const BYTE_T* recor
     return s;
 }
 
-std::vector<ItemChange> ChannelChanges(int channel, const ChannelSettings& settings) {
-    const Channel& ch = ChannelInfo(channel);
-    const CBitConverter conv;
-    ItemChange flag, record, drive;
-    flag.item = kFlagRecord;
-    record.item = ch.settingsRecord;
-    flag.writeLength = record.writeLength = kRecordWriteLength;
-    EncodeLuxSource(conv, flag.bytes.data(), channel, settings.luxCommon);
-    EncodeLuxSource(conv, flag.mask.data(), channel, true);
-    std::copy(settings.block.begin(), settings.block.end(), record.bytes.begin() + ch.blockStart);
-    std::fill_n(record.mask.begin() + ch.blockStart, kBlockSize, BYTE_T(0xFF));
-    drive.item = ch.driveTimeItem;
-    drive.writeLength = kDriveTimeWriteLength;
-    std::copy(settings.driveTime.begin(), settings.driveTime.end(), drive.bytes.begin());
-    drive.mask[0] = drive.mask[1] = 0xFF;
-    if (record.item == flag.item) {
-        flag.Merge(record);
-        return {flag, drive};
-    }
-    return {flag, record, drive};
-}
-
 std::vector<ItemChange> ChannelChanges(const NodeChannels& wanted) {
     std::array<bool, 4> which{};
     for (int c = 0; c < 4; ++c) which[c] = wanted[c].has_value();
@@ -77,7 +55,7 @@ std::vector<ItemChange> ChannelChanges(const NodeChannels& wanted) {
     }
     for (int c = 1; c <= 4; ++c)
         if (wanted[c - 1])
-            for (const ItemChange& one : ChannelChanges(c, *wanted[c - 1])) merged[IndexOf(merged, one.item)].Merge(one);
+            for (const ItemChange& one : ChannelChanges(c, *wanted[c - 1], ChannelParts::All())) merged[IndexOf(merged, one.item)].Merge(one);
     return merged;
 }
 
@@ -117,7 +95,7 @@ TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted) {
     for (int c = 1; c <= 4; ++c) {
         if (!wanted[c - 1]) continue;
         bool taken = true;
-        for (const ItemChange& one : ChannelChanges(c, *wanted[c - 1])) {
+        for (const ItemChange& one : ChannelChanges(c, *wanted[c - 1], ChannelParts::All())) {
             const std::size_t i = IndexOf(changes, one.item);
             if (done.outcomes[i] == Outcome::NotReadBack || !one.HeldBy(done.readBack[i])) taken = false;
         }

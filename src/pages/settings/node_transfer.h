@@ -23,11 +23,9 @@ using NodeChannels = std::array<std::optional<ChannelSettings>, 4>;  // index ch
 ChannelSettings TakeChannelSettings(const BYTE_T* driveTime, const BYTE_T* record21, const BYTE_T* settingsRecord,
                                     int channel);
 
-// The item changes that put a channel's settings into the node: its bit of
-// record 21, its block of its settings record and its drive time; and the
-// changes for several channels, one per item, merged (record 21, then the
-// settings records, then the drive times in channel order).
-std::vector<ItemChange> ChannelChanges(int channel, const ChannelSettings& settings);
+// The changes that put several channels' settings into the node, one per
+// item, merged: record 21, then the settings records, then the drive times
+// in channel order.
 std::vector<ItemChange> ChannelChanges(const NodeChannels& wanted);
 
 // The four channels as the node holds them: records 21 and 22 and the four

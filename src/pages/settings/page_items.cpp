@@ -1,5 +1,7 @@
 #include "page_items.h"
 
+#include <algorithm>
+
 namespace sunblind {
 
 PageRead ReadPage(NodeItems& node, int channel) {
@@ -18,41 +20,26 @@ PageRead ReadPage(NodeItems& node, int channel) {
 }
 
 std::vector<ItemChange> PageChanges(int channel, const PageEdits& edits) {
-    const Channel& ch = ChannelInfo(channel);
     const CBitConverter conv;
-    ItemChange drive, flag, record;
-    drive.item = ch.driveTimeItem;
-    drive.writeLength = kDriveTimeWriteLength;
-    if (edits.topDownTime) {
-        EncodeTopDownTime(conv, drive.bytes.data(), *edits.topDownTime);
-        drive.mask[0] = drive.mask[1] = 0xFF;
-    }
-    flag.item = kFlagRecord;
-    record.item = ch.settingsRecord;
-    flag.writeLength = record.writeLength = kRecordWriteLength;
-    if (edits.luxCommon) {
-        EncodeLuxSource(conv, flag.bytes.data(), channel, *edits.luxCommon);
-        EncodeLuxSource(conv, flag.mask.data(), channel, true);
-    }
-    BYTE_T* block = record.bytes.data() + ch.blockStart;
-    BYTE_T* mask = record.mask.data() + ch.blockStart;
+    ChannelSettings s;
+    ChannelParts parts;
+    if (edits.topDownTime) EncodeTopDownTime(conv, s.driveTime.data(), *edits.topDownTime);
+    parts.driveTime = edits.topDownTime.has_value();
+    s.luxCommon = edits.luxCommon.value_or(false);
+    parts.luxBit = edits.luxCommon.has_value();
     for (const Setting& d : kSettings) {
         const std::optional<int>* code = d.label == "nviLevel"           ? &edits.levelSource
                                          : d.label == "nviOverrideLevel" ? &edits.overrideSource
                                                                          : nullptr;
         if (d.field >= 0 && edits.field[d.field]) {
-            EncodeNumber(conv, d, block + d.offset, TextToReal(edits.field[d.field]->c_str()));
-            std::fill_n(mask + d.offset, d.width, BYTE_T(0xFF));
+            EncodeNumber(conv, d, s.block.data() + d.offset, TextToReal(edits.field[d.field]->c_str()));
+            std::fill_n(parts.block.begin() + d.offset, d.width, BYTE_T(0xFF));
         } else if (code && *code) {
-            block[d.offset] = static_cast<BYTE_T>(**code & 0xFF);  // a code is stored as its low 8 bits
-            mask[d.offset] = 0xFF;
+            Store(s, d, **code);  // a code is stored as its low 8 bits
+            parts.block[d.offset] = 0xFF;
         }
     }
-    if (record.item == flag.item) {
-        flag.Merge(record);
-        return {drive, flag};
-    }
-    return {drive, flag, record};
+    return ChannelChanges(channel, s, parts);
 }
 
 void WritePage(NodeItems& node, int channel, const PageEdits& edits) {
