@@ -25,6 +25,11 @@
 #define IDC_COPYTO3 305
 #define IDC_COPY 306
 
+// The change table: what a Load or Copy would change, before it is written.
+#define IDD_CHANGES 210
+#define IDC_CHANGES_QUESTION 0xFFFF  // as a message box's text, for tools that read it
+#define IDC_CHANGES_LIST 310
+
 // Sunblind pages, one set per channel: IDC_SB<channel>_<field>. The dialog
 // (res/sunblind_dialog.rc) and the pages' control table name them through
 // SB_ID(channel, FIELD).

@@ -1,5 +1,6 @@
 #include "nodeinfopage.h"
 
+#include "changetable.h"
 #include "fw/filedialog.h"
 #include "fw/files.h"
 #include "node_transfer.h"
@@ -76,6 +77,11 @@ BOOL CBriselPropPage::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 NodeItems CBriselPropPage::Node() const { return NodeItems(NodeOf(GetParent())); }
+
+std::string CBriselPropPage::TargetName() const {
+    const std::string name = AfxUtf8FromWide(AfxWideFromBytes(NodeName()));
+    return name.empty() ? std::string("the node") : "\"" + name + "\"";
+}
 
 std::string CBriselPropPage::NodeName() const {
     std::string name;
@@ -155,7 +161,7 @@ void CBriselPropPage::OnLoadSettings() {
     if (!current) return;
     const std::string from = parsed.file->nodeName.empty() ? std::string() : " (saved from \"" + parsed.file->nodeName + "\")";
     ConfirmAndWrite(node, *current, parsed.file->channels, kLoadCaption,
-                    "Load " + Quoted(path) + from + " into the node? These settings change:");
+                    "Load " + Quoted(path) + from + " into " + TargetName() + "?");
 }
 
 void CBriselPropPage::OnCopy() {
@@ -175,8 +181,8 @@ void CBriselPropPage::OnCopy() {
     NodeChannels wanted;
     for (int c : targets) wanted[c - 1] = (*current)[from - 1];
     ConfirmAndWrite(node, *current, wanted, kCopyCaption,
-                    "Copy the settings of Sunblind " + std::to_string(from) + " to " + ChannelNames(targets) +
-                        "? These settings change:");
+                    "Copy the settings of Sunblind " + std::to_string(from) + " to " + ChannelNames(targets) + " on " +
+                        TargetName() + "?");
 }
 
 // Shows what would change, writes it when the user agrees and reports what
@@ -184,15 +190,14 @@ void CBriselPropPage::OnCopy() {
 void CBriselPropPage::ConfirmAndWrite(NodeItems& node, const NodeChannels& current, const NodeChannels& wanted,
                                       const std::string& caption, const std::string& question) {
     const std::vector<ChannelChange> described = DescribeChanges(current, wanted);
-    const std::string changes = ChangesText(described);
-    if (changes.empty()) {
+    if (ChangesText(described).empty()) {
         Message(caption, "The node already holds these settings. Nothing was written.",
                         MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (Message(caption, question + "\n\n" + changes + "\nPress OK to write them to the node.",
-                        MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK)
-        return;
+    CChangeTable table(GetParent(), caption, question + " These settings change. Press OK to write them to the node.",
+                       described);
+    if (table.DoModal() != IDOK) return;
     const TransferResult result = WriteChannels(node, Changing(described, wanted));
     if (result.error.empty() && result.notTaken.empty()) {
         Message(caption, "The settings were written and read back: the node holds them.",

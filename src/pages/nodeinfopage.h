@@ -33,6 +33,9 @@ private:
     // The node's name as the host gives it (up to 50 bytes); empty when the
     // host does not answer.
     std::string NodeName() const;
+    // The node's name in quotes, as UTF-8, for a question; "the node" when
+    // the host gives none.
+    std::string TargetName() const;
     // The "To" boxes name the three channels other than the one chosen.
     void LabelCopyTargets();
     int Message(const std::string& caption, const std::string& text, UINT type) const;

@@ -2,6 +2,7 @@
 
 #include <dlgs.h>
 
+#include "wide.h"
 #include "wtest.h"
 #include "sheet/caption.h"
 
@@ -10,6 +11,26 @@ namespace driver {
 namespace {
 constexpr char kAnswered[] = "driver.answered";
 }  // namespace
+
+std::vector<std::string> ListRows(HWND list) {
+    std::vector<std::string> rows;
+    if (!list) return rows;
+    const int n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        std::string row;
+        for (int column = 0; column < 4; ++column) {
+            wchar_t text[256] = {};
+            LVITEMW item = {};
+            item.iSubItem = column;
+            item.pszText = text;
+            item.cchTextMax = 256;
+            SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+            row += (column ? "|" : "") + brhost::Utf8(text);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
 
 BoxWatch::BoxWatch() : m_watch(30, [this](HWND hwnd) { Answer(hwnd); }) {}
 
@@ -30,7 +51,17 @@ void BoxWatch::Answer(HWND hwnd) {
     // A message box has a static with id 0xFFFF for its text; pages do not.
     HWND text = GetDlgItem(hwnd, 0xFFFF);
     if (!text) return;
-    boxes.push_back({wtest::Text(hwnd), wtest::Text(text)});
+    if (GetPropA(hwnd, kAnswered)) return;
+    SetPropA(hwnd, kAnswered, reinterpret_cast<HANDLE>(1));
+    HWND list = FindWindowExA(hwnd, nullptr, WC_LISTVIEWA, nullptr);
+    boxes.push_back({wtest::Text(hwnd), wtest::Text(text), ListRows(list)});
+    GetWindowRect(hwnd, &lastRect);
+    if (list && escape) {
+        // As the user does: the key goes to the focused list, the dialog
+        // manager turns it into Cancel.
+        PostMessageA(GetFocus() ? GetFocus() : list, WM_KEYDOWN, VK_ESCAPE, 0);
+        return;
+    }
     PostMessageA(hwnd, WM_COMMAND, GetDlgItem(hwnd, IDYES) ? IDYES : GetDlgItem(hwnd, IDCANCEL) ? answer : IDOK, 0);
 }
 

@@ -22,17 +22,25 @@ namespace driver {
 struct Box {
     std::string caption;
     std::string text;
+    // The change table's rows, "Sunblind 2|Down setpoint|20000|18000".
+    std::vector<std::string> rows;
 };
 
-// Answers what the sheet shows, every 30 ms: message boxes (OK, or
-// `answer` where there is a Cancel button; Yes where there is one), and the
+// Answers what the sheet shows, every 30 ms: message boxes and the change
+// table (OK, or `answer` where there is a Cancel button; Yes where there is
+// one), and the
 // Open and Save As dialogs, which are given `file` and OK (left alone while
 // it is empty).
+// The rows of a list view in report mode, columns joined by "|".
+std::vector<std::string> ListRows(HWND list);
+
 class BoxWatch {
 public:
     BoxWatch();
     std::vector<Box> boxes;
     int answer = IDOK;
+    bool escape = false;  // the change table is answered with the Esc key instead
+    RECT lastRect{};      // where the last box or table was, in screen coordinates
     std::wstring file;
     int fileDialogs = 0;
 

@@ -597,14 +597,17 @@ static void test_settings_save_and_load() {
         b.watch.file = brhost::Wide(file);
         const std::size_t loading = b.node.log.size();
         b.Click(b.Page(0), IDC_LOADSETTINGS);
-        // Read for the list, read again right before writing, write, read back.
+        // Read for the list (and the node's name for the question), read again
+        // right before writing, write, read back.
         ok(Trace(b.node, loading) ==
-               "R21:31 R22:31 R30:31 R31:31 R33:31 R32:31 R21:32 R22:32 R30:32 R31:32 R33:32 R32:32 W21:31 W22:31 "
+               "R21:31 R22:31 R30:31 R31:31 R33:31 R32:31 N R21:32 R22:32 R30:32 R31:32 R33:32 R32:32 W21:31 W22:31 "
                "W30:2 W31:2 W33:2 W32:2 R21:31 R22:31 R30:31 R31:31 R33:31 R32:31",
            "seed %u: load made %s", seed, Trace(b.node, loading).c_str());
-        ok(b.watch.boxes.size() == 2 && b.watch.boxes[0].text.find("Down setpoint: ") != std::string::npos &&
-               b.watch.boxes[0].text.find(" \xE2\x86\x92 ") != std::string::npos,
-           "seed %u: confirmation %s", seed, b.watch.boxes.empty() ? "<none>" : b.watch.boxes[0].text.c_str());
+        ok(b.watch.boxes.size() == 2 && b.watch.boxes[0].text.find("(saved from \"Sunblind controller 7\") into "
+                                                                   "\"Sunblind controller 7\"?") != std::string::npos &&
+               !b.watch.boxes[0].rows.empty() && b.watch.boxes[0].rows[0].compare(0, 25, "Sunblind 1|Down setpoint|") == 0,
+           "seed %u: confirmation %s, first row %s", seed, b.watch.boxes.empty() ? "<none>" : b.watch.boxes[0].text.c_str(),
+           b.watch.boxes.empty() || b.watch.boxes[0].rows.empty() ? "<none>" : b.watch.boxes[0].rows[0].c_str());
         ok(LastBox(b).find("read back") != std::string::npos, "seed %u: %s", seed, LastBox(b).c_str());
         const int wrong = WrongBytes(b.node.items, before, saved, {1, 2, 3, 4}, kSame);
         ok(wrong == 0, "seed %u: %d bytes of the second node differ from what they should be", seed, wrong);
@@ -688,6 +691,63 @@ static void test_settings_refused_files() {
     }
 }
 
+// The change table of a file that differs in every one of the 48 settings:
+// one row per setting, grouped by channel in the file's order, the values in
+// the page's units, the target node named; it fits the screen's work area.
+// Cancel and Esc write nothing; OK writes it all.
+static void test_change_table() {
+    const std::string dir = testutil::FreshDir("settings-table");
+    std::string text = "Brisel settings, format 1\r\nNode name = Desk\r\nSaved = today\r\n";
+    for (int c = 1; c <= 4; ++c)
+        text += "[Sunblind " + std::to_string(c) + "]\r\nDown setpoint = 100" + std::to_string(c) +
+                "\r\nUp setpoint = 200\r\nTime before down = 1.5\r\nTime before up = 2.5\r\nPush time short = 0.3\r\n"
+                "Push time long = -0.4\r\nTop down time = 12.5\r\nTop level = 50.5\r\nBottum level = 10.0\r\n"
+                "nviLux = Common\r\nnviLevel = Local\r\nnviOverrideLevel = Local and Common\r\n";
+    text += "End of settings\r\n";
+    testutil::Spit(dir + "\\all.txt", text);
+    const char* const want[12] = {"Down setpoint|0|100", "Up setpoint|0|200", "Time before down|0.0|1.5",
+                                  "Time before up|0.0|2.5", "Push time short|0.0|0.3", "Push time long|0.0|-0.4",
+                                  "Top down time|0.0|12.5", "Top level|0.0|50.5", "Bottum level|0.0|10.0",
+                                  "nviLux|Local|Common", "nviLevel|None|Local", "nviOverrideLevel|None|Local and Common"};
+    for (const char* how : {"Cancel", "Esc", "OK"}) {
+        Rig rig;
+        FillJunk(rig.node, 4);
+        for (const ChannelRow& ch : kChannels) {  // every setting 0, "Local", "None"
+            SetBlock(rig.node, ch, Bytes(layout::kBlockSize, 0));
+            SetFlag(rig.node, ch.number, false);
+            rig.node.Item(ch.driveTimeItem)[0] = rig.node.Item(ch.driveTimeItem)[1] = 0;
+        }
+        const auto before = rig.node.items;
+        ok(rig.Open(), "%s: sheet not open", how);
+        rig.watch.file = brhost::Wide(dir + "\\all.txt");
+        rig.watch.answer = std::string(how) == "OK" ? IDOK : IDCANCEL;
+        rig.watch.escape = std::string(how) == "Esc";
+        rig.Click(rig.Page(0), IDC_LOADSETTINGS);
+        if (!ok(!rig.watch.boxes.empty(), "%s: no change table", how)) continue;
+        const driver::Box& table = rig.watch.boxes[0];
+        ok(table.caption == "Load settings" && table.text.find("into \"Sunblind controller 7\"?") != std::string::npos,
+           "%s: %s: %s", how, table.caption.c_str(), table.text.c_str());
+        ok(table.rows.size() == 48, "%s: %u rows", how, unsigned(table.rows.size()));
+        for (std::size_t i = 0; i < table.rows.size() && i < 48; ++i) {
+            const std::string row = "Sunblind " + std::to_string(i / 12 + 1) + "|" + want[i % 12];
+            const std::string wanted = i % 12 ? row : row + std::to_string(i / 12 + 1);
+            ok(table.rows[i] == wanted, "%s: row %u is %s, not %s", how, unsigned(i), table.rows[i].c_str(), wanted.c_str());
+        }
+        RECT work;
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        const RECT& r = rig.watch.lastRect;
+        ok(r.left >= work.left && r.top >= work.top && r.right <= work.right && r.bottom <= work.bottom,
+           "%s: the table (%ld,%ld)-(%ld,%ld) leaves the work area (%ld,%ld)-(%ld,%ld)", how, r.left, r.top, r.right,
+           r.bottom, work.left, work.top, work.right, work.bottom);
+        if (std::string(how) == "OK")
+            ok(Writes(rig.node) == 6 && LastBox(rig).find("read back") != std::string::npos, "OK: %d writes, %s",
+               Writes(rig.node), LastBox(rig).c_str());
+        else
+            ok(Writes(rig.node) == 0 && rig.node.items == before && rig.watch.boxes.size() == 1,
+               "%s: %d writes, %u boxes", how, Writes(rig.node), unsigned(rig.watch.boxes.size()));
+    }
+}
+
 // Copy: the chosen channel's settings go to the checked channels, with the
 // same confirmation and check; a node refusing a write is reported.
 static void test_settings_copy() {
@@ -737,4 +797,5 @@ WTEST_MAIN(WTEST(test_tabs_and_unshown_pages), WTEST(test_first_showing_reads),
            WTEST(test_host_failing_everything), WTEST(test_short_reads_send_no_garbage),
            WTEST(test_lux_follows_stored_flag), WTEST(test_showing_replaces_typed_values),
            WTEST(test_bad_input_in_edits), WTEST(test_real_timer_keeps_ticking_when_hidden),
-           WTEST(test_settings_save_and_load), WTEST(test_settings_refused_files), WTEST(test_settings_copy))
+           WTEST(test_settings_save_and_load), WTEST(test_settings_refused_files), WTEST(test_change_table),
+           WTEST(test_settings_copy))
