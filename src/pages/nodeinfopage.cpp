@@ -93,7 +93,7 @@ void CBriselPropPage::LabelCopyTargets() {
     const int from = m_comboCopyFrom.GetCurSel() + 1;
     for (int i = 0, c = 1; i < 3; ++c) {
         if (c == from) continue;
-        m_btnCopyTo[i++].SetWindowText(("Sunblind " + std::to_string(c)).c_str());
+        m_btnCopyTo[i++].SetWindowText(("Sunblind &" + std::to_string(c)).c_str());  // its digit is its key
     }
 }
 

@@ -1,6 +1,8 @@
 // The four sunblind pages on a simulated node, driven through real window
 // messages: what each procedure reads and writes, what the controls show,
 // and that every byte a page does not own goes back as the node holds it.
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <set>
@@ -691,6 +693,30 @@ static void test_settings_refused_files() {
     }
 }
 
+// The node-information tab's own commands have access keys, each once on
+// the tab; the "To" boxes' keys are their channels' digits.
+static void test_node_tab_access_keys() {
+    Rig rig;
+    if (!ok(rig.Open(), "no sheet")) return;
+    HWND page = rig.Page(0);
+    auto keys = [&] {
+        std::string found;
+        for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            const std::string text = wtest::Text(child);
+            const std::size_t amp = text.find('&');
+            if (amp != std::string::npos && amp + 1 < text.size()) found += char(toupper(text[amp + 1]));
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    ok(keys() == "234CFLST", "access keys %s", keys().c_str());
+    SendDlgItemMessageA(page, IDC_COPYFROM, CB_SETCURSEL, 2, 0);
+    SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_COPYFROM, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_COPYFROM)));
+    ok(keys() == "124CFLST" && rig.Text(page, IDC_COPYTO3) == "Sunblind &4", "from Sunblind 3: %s, %s", keys().c_str(),
+       rig.Text(page, IDC_COPYTO3).c_str());
+}
+
 // The change table of a file that differs in every one of the 48 settings:
 // one row per setting, grouped by channel in the file's order, the values in
 // the page's units, the target node named; it fits the screen's work area.
@@ -797,5 +823,5 @@ WTEST_MAIN(WTEST(test_tabs_and_unshown_pages), WTEST(test_first_showing_reads),
            WTEST(test_host_failing_everything), WTEST(test_short_reads_send_no_garbage),
            WTEST(test_lux_follows_stored_flag), WTEST(test_showing_replaces_typed_values),
            WTEST(test_bad_input_in_edits), WTEST(test_real_timer_keeps_ticking_when_hidden),
-           WTEST(test_settings_save_and_load), WTEST(test_settings_refused_files), WTEST(test_change_table),
+           WTEST(test_settings_save_and_load), WTEST(test_settings_refused_files), WTEST(test_change_table), WTEST(test_node_tab_access_keys),
            WTEST(test_settings_copy))
