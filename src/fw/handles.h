@@ -109,3 +109,16 @@ private:
     HDC m_hdc;
     HGDIOBJ m_old;
 };
+
+// The wait cursor while node calls run on the user-interface thread; the
+// cursor before it comes back on scope exit.
+class CWaitCursor {
+public:
+    CWaitCursor() : m_previous(::SetCursor(::LoadCursor(nullptr, IDC_WAIT))) {}
+    ~CWaitCursor() { ::SetCursor(m_previous); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+
+private:
+    HCURSOR m_previous;
+};

@@ -3,6 +3,7 @@
 #include "changetable.h"
 #include "fw/filedialog.h"
 #include "fw/files.h"
+#include "fw/handles.h"
 #include "node_transfer.h"
 #include "settings_file.h"
 #include "res/resource.h"
@@ -106,7 +107,11 @@ int CBriselPropPage::Message(const std::string& caption, const std::string& text
 std::optional<NodeChannels> CBriselPropPage::ReadNode(NodeItems& node, const char* caption,
                                                       const char* consequence) const {
     std::string error;
-    std::optional<NodeChannels> channels = ReadChannels(node, error);
+    std::optional<NodeChannels> channels;
+    {
+        CWaitCursor wait;
+        channels = ReadChannels(node, error);
+    }
     if (!channels)
         Message(caption, "The settings could not be read from the node. " + error + "\n\n" + consequence,
                 MB_OK | MB_ICONWARNING);
@@ -198,7 +203,11 @@ void CBriselPropPage::ConfirmAndWrite(NodeItems& node, const NodeChannels& curre
     CChangeTable table(GetParent(), caption, question + " These settings change. Press OK to write them to the node.",
                        described);
     if (table.DoModal() != IDOK) return;
-    const TransferResult result = WriteChannels(node, Changing(described, wanted));
+    TransferResult result;
+    {
+        CWaitCursor wait;
+        result = WriteChannels(node, Changing(described, wanted));
+    }
     if (result.error.empty() && result.notTaken.empty()) {
         Message(caption, "The settings were written and read back: the node holds them.",
                         MB_OK | MB_ICONINFORMATION);

@@ -1,5 +1,6 @@
 #include "sunblindpage.h"
 
+#include "fw/handles.h"
 #include "page_items.h"
 #include "res/resource.h"
 
@@ -132,6 +133,7 @@ PageEdits CSunblindPage::Edits() const {
 }
 
 void CSunblindPage::OnRead() {
+    CWaitCursor wait;
     NodeItems node = Node();
     const PageRead shown = ReadPage(node, m_channel.number);
     if (shown.topDownTime) {
@@ -147,6 +149,7 @@ void CSunblindPage::OnRead() {
 }
 
 void CSunblindPage::OnWrite() {
+    CWaitCursor wait;
     {
         NodeItems node = Node();
         WritePage(node, m_channel.number, Edits());

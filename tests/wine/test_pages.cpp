@@ -693,6 +693,28 @@ static void test_settings_refused_files() {
     }
 }
 
+// The wait cursor shows while a page's Write (with its Read), a Read and a
+// Save make their item calls.
+static void test_wait_cursor_during_node_calls() {
+    Rig rig;
+    HWND page = ShowChannel(rig, 3);
+    if (!ok(page != nullptr, "no page")) return;
+    KillTimer(page, 1);  // no live-value tick among the counted calls
+    const HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
+    int calls = 0, waiting = 0;
+    rig.node.beforeCall = [&](simnode::Call::Op op, long) {
+        if (op == simnode::Call::Name) return;  // the name, read as a tab shows, is one quick call
+        ++calls, waiting += GetCursor() == wait;
+    };
+    rig.Click(page, IDC_WRITE);
+    rig.Click(page, IDC_READ);
+    rig.Select(0);
+    rig.watch.file = brhost::Wide(testutil::FreshDir("settings-cursor") + "\\c.txt");
+    rig.Click(rig.Page(0), IDC_SAVESETTINGS);
+    rig.node.beforeCall = nullptr;
+    ok(calls == 9 + 3 + 6 && waiting == calls, "%d of %d item calls under the wait cursor", waiting, calls);
+}
+
 // The node-information tab's own commands have access keys, each once on
 // the tab; the "To" boxes' keys are their channels' digits.
 static void test_node_tab_access_keys() {
@@ -823,5 +845,5 @@ WTEST_MAIN(WTEST(test_tabs_and_unshown_pages), WTEST(test_first_showing_reads),
            WTEST(test_host_failing_everything), WTEST(test_short_reads_send_no_garbage),
            WTEST(test_lux_follows_stored_flag), WTEST(test_showing_replaces_typed_values),
            WTEST(test_bad_input_in_edits), WTEST(test_real_timer_keeps_ticking_when_hidden),
-           WTEST(test_settings_save_and_load), WTEST(test_settings_refused_files), WTEST(test_change_table), WTEST(test_node_tab_access_keys),
+           WTEST(test_settings_save_and_load), WTEST(test_settings_refused_files), WTEST(test_change_table), WTEST(test_node_tab_access_keys), WTEST(test_wait_cursor_during_node_calls),
            WTEST(test_settings_copy))
