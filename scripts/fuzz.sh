@@ -15,8 +15,8 @@ mkdir -p "$out"
 
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
        -I src/pages/encoding -I src/pages/settings)
-lib=(src/pages/encoding/converter.cpp src/pages/encoding/real_text.cpp src/pages/encoding/sunblind_items.cpp
-     src/pages/settings/channel_settings.cpp src/pages/settings/settings_file.cpp)
+# The platform-free libraries, whole: what their CMake targets build.
+lib=(src/pages/encoding/*.cpp src/pages/settings/*.cpp)
 for t in "${targets[@]}"; do
   echo "fuzz: building $t"
   clang++ "${flags[@]}" "fuzz/${t}_fuzz.cpp" "${lib[@]}" -o "$out/${t}_fuzz"
