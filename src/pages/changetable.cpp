@@ -101,11 +101,21 @@ void CChangeTable::Layout(int cx, int cy) {
     RECT unit = {7, 7, 50, 14};  // margin, margin, button width, button height in dialog units
     MapDialogRect(m_hWnd, &unit);
     const int margin = unit.left, bw = unit.right, bh = unit.bottom;
-    RECT q;
-    GetWindowRect(::GetDlgItem(m_hWnd, IDC_CHANGES_QUESTION), &q);
-    const int qh = q.bottom - q.top;
+    // The question as tall as its words need at this width (a long path or
+    // node name wraps onto more lines), at least the template's two lines.
+    HWND question = ::GetDlgItem(m_hWnd, IDC_CHANGES_QUESTION);
+    RECT q = {0, 0, std::max(1, cx - 2 * margin), 0};
+    HDC dc = GetDC(question);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(question, WM_GETFONT, 0, 0)));
+    const std::wstring words = AfxWideFromUtf8(m_question);
+    DrawTextW(dc, words.c_str(), -1, &q, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(question, dc);
+    RECT two = {0, 0, 0, 26};
+    MapDialogRect(m_hWnd, &two);
+    const int qh = std::max<int>(q.bottom - q.top, two.bottom);
     const int buttonsTop = cy - margin - bh;
-    MoveWindow(::GetDlgItem(m_hWnd, IDC_CHANGES_QUESTION), margin, margin, cx - 2 * margin, qh, TRUE);
+    MoveWindow(question, margin, margin, cx - 2 * margin, qh, TRUE);
     MoveWindow(m_list.m_hWnd, margin, margin + qh + margin / 2, cx - 2 * margin,
                std::max(0, buttonsTop - margin - (margin + qh + margin / 2)), TRUE);
     MoveWindow(::GetDlgItem(m_hWnd, IDCANCEL), cx - margin - bw, buttonsTop, bw, bh, TRUE);
