@@ -120,6 +120,28 @@ std::string Calls(const char* op, const std::vector<long>& items, int length, lo
     return s;
 }
 
+// A channel's writes and read-backs, in the page's order: its drive time
+// item, record 21, record 22 for channels 3 and 4.
+std::string WriteCalls(int c) {
+    std::vector<long> items = {Ch(c).driveTimeItem, 21};
+    if (Ch(c).record == 22) items.push_back(22);
+    return Calls("W", items, 31, 2) + " " + Calls("R", items, 31);
+}
+
+// Steps that the user stops at a given step ("Writing Sunblind 2").
+struct StopAt final : Steps {
+    std::string at;
+    std::vector<std::string> seen;
+    std::vector<int> expected;
+    bool stop = false;
+    void Step(const std::string& what, int calls) override {
+        seen.push_back(what);
+        expected.push_back(calls);
+        if (what == at) stop = true;
+    }
+    bool StopAsked() override { return stop; }
+};
+
 TEST(NodeSeam, PageReadAndWriteCallTheDesignsItems) {
     const struct {
         int channel;
@@ -178,8 +200,10 @@ TEST(NodeSeam, SaveLoadAndCopyCallsForEverySubsetOfChannels) {
         NodeItems items(&node);
         const TransferResult r = WriteChannels(items, wanted);
         const std::vector<long> touched = ItemsOf(channels);
-        EXPECT_EQ(node.Log(), Calls("R", touched, 32) + " " + Calls("W", touched, 31, 2) + " " + Calls("R", touched, 31))
-            << "channels mask " << mask;
+        std::string calls = Calls("R", touched, 32);
+        for (int c : channels) calls += " " + WriteCalls(c);
+        EXPECT_EQ(node.Log(), calls) << "channels mask " << mask;
+        EXPECT_EQ(r.written, channels) << mask;
         EXPECT_TRUE(r.error.empty() && r.notTaken.empty()) << mask << ": " << r.error;
         for (int c = 1; c <= 4; ++c)
             EXPECT_EQ(Held(node, c), wanted[c - 1] ? *wanted[c - 1] : Held(FakeNode(100 + mask), c)) << mask << " " << c;
@@ -199,14 +223,20 @@ TEST(NodeSeam, FailuresLoseNothingAndAreNamed) {
         std::vector<int> notTaken;
         bool nodeChanged;
     } rows[] = {
-        {"refused write", {3}, {}, {22}, {}, -1, "R21:32 R22:32 R33:32 W21:31 W22:31 W33:2 R21:31 R22:31 R33:31",
+        {"refused write", {3}, {}, {22}, {}, -1, "R21:32 R22:32 R33:32 W33:2 W21:31 W22:31 R33:31 R21:31 R22:31",
          "refused the write of item 22", {3}, true},
         {"answered 0, not kept", {2, 4}, {}, {}, {31}, -1,
-         "R21:32 R22:32 R31:32 R32:32 W21:31 W22:31 W31:2 W32:2 R21:31 R22:31 R31:31 R32:31", "", {2}, true},
+         "R21:32 R22:32 R31:32 R32:32 W31:2 W21:31 R31:31 R21:31 W32:2 W21:31 W22:31 R32:31 R21:31 R22:31", "", {2},
+         true},
         {"read fails before any write", {1, 3}, {22}, {}, {}, -1, "R21:32 R22:32", "item 22. Nothing was written", {},
          false},
-        {"read fails after the first write", {1}, {}, {}, {}, 1, "R21:32 R30:32 W21:31 W30:2 R21:31 R30:31",
+        {"read fails after the first write", {1}, {}, {}, {}, 1, "R21:32 R30:32 W30:2 W21:31 R30:31 R21:31",
          "could not be checked", {1}, true},
+        // Channel 2 starts from record 21 as read back after channel 1:
+        // that read failed, so it is read again, fails, and channel 2 is
+        // not written.
+        {"read back fails, then the next channel's read", {1, 2}, {}, {}, {}, 2,
+         "R21:32 R30:32 R31:32 W30:2 W21:31 R30:31 R21:31 R21:32", "could not be checked", {1}, true},
     };
     for (const auto& row : rows) {
         FakeNode node(55);
@@ -253,6 +283,57 @@ TEST(NodeSeam, UnchangedItemsAreNotWritten) {
         EXPECT_TRUE(r.error.empty() && r.notTaken.empty()) << row.name;
         EXPECT_EQ(Held(node, 2), *wanted[1]) << row.name;
     }
+}
+
+// Stop between channels: the channel in progress is finished with its
+// read-back, no further channel changes, and the result names both.
+TEST(NodeSeam, StopFinishesTheChannelInProgressAndNoOther) {
+    const struct {
+        const char* stopAt;
+        const char* calls;
+        std::vector<int> written, notWritten;
+        std::vector<int> expected;  // the calls expected in all, told at each step
+    } rows[] = {
+        {"", "R21:32 R22:32 R30:32 R31:32 R33:32 R32:32", {1, 2, 3, 4}, {}, {26, 26, 26, 26, 26}},
+        {"Reading the items to change", "", {}, {1, 2, 3, 4}, {26}},
+        {"Writing Sunblind 1", "R21:32 R22:32 R30:32 R31:32 R33:32 R32:32 W30:2 W21:31 R30:31 R21:31", {1},
+         {2, 3, 4}, {26, 26}},
+        {"Writing Sunblind 3", "", {1, 2, 3}, {4}, {26, 26, 26, 26}},
+    };
+    for (const auto& row : rows) {
+        FakeNode node(31);
+        const FakeNode before(31);
+        NodeChannels wanted;
+        for (int c = 1; c <= 4; ++c) wanted[c - 1] = Other(Held(node, c));
+        StopAt steps;
+        steps.at = row.stopAt;
+        NodeItems items(&node);
+        const TransferResult r = WriteChannels(items, wanted, &steps);
+        if (*row.calls) {
+            EXPECT_EQ(node.Log().substr(0, std::string(row.calls).size()), row.calls) << row.stopAt;
+        }
+        if (!*row.stopAt) {
+            EXPECT_EQ(static_cast<int>(node.log.size()), 26);
+        }
+        EXPECT_EQ(r.written, row.written) << row.stopAt;
+        EXPECT_EQ(r.notWritten, row.notWritten) << row.stopAt;
+        EXPECT_EQ(r.stopped, *row.stopAt != 0) << row.stopAt;
+        EXPECT_EQ(steps.expected, row.expected) << row.stopAt;
+        for (int c = 1; c <= 4; ++c) {
+            const bool changed = std::count(row.written.begin(), row.written.end(), c) > 0;
+            EXPECT_EQ(Held(node, c), changed ? *wanted[c - 1] : Held(before, c)) << row.stopAt << " " << c;
+        }
+        EXPECT_EQ(Unowned(node), Unowned(before)) << row.stopAt;
+    }
+    // A stop while the four channels are read leaves nothing read.
+    FakeNode node(32);
+    StopAt steps;
+    steps.at = "Reading the settings of the four channels";
+    NodeItems items(&node);
+    std::string error = "x";
+    EXPECT_FALSE(ReadChannels(items, error, &steps));
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(node.Log(), "");
 }
 
 }  // namespace

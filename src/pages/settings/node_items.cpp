@@ -1,6 +1,7 @@
 #include "node_items.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace sunblind {
 
@@ -72,34 +73,87 @@ Outcome NodeItems::Apply(const ItemChange& change) {
     return m_node->Write(change.item, buffer.data(), change.writeLength) ? Outcome::Taken : Outcome::Refused;
 }
 
-NodeItems::Result NodeItems::ApplyAll(const std::vector<ItemChange>& changes) {
+NodeItems::Result NodeItems::ApplyAll(const std::vector<long>& items, const std::vector<ChangeGroup>& groups,
+                                      Steps* steps) {
     Result result;
-    std::vector<ValueBuffer> now(changes.size());
-    for (std::size_t i = 0; i < changes.size(); ++i)
-        if (!Read(changes[i].item, kWriteReadLength, now[i])) {
-            result.readFailed = true;
-            result.failedItem = changes[i].item;
-            return result;
-        }
-    result.outcomes.assign(changes.size(), Outcome::Unchanged);
-    result.readBack = now;
-    for (std::size_t i = 0; i < changes.size(); ++i) {
-        ValueBuffer wanted = now[i];
-        changes[i].ApplyTo(wanted);
-        if (wanted == now[i]) continue;
-        wanted[changes[i].writeLength] = 0;
-        result.outcomes[i] = Outcome::Taken;
-        if (!m_node->Write(changes[i].item, wanted.data(), changes[i].writeLength))
-            result.refused.push_back(changes[i].item);
+    // Each item's bytes as the node holds them, as far as known.
+    std::vector<ValueBuffer> held(items.size());
+    std::vector<bool> known(items.size(), false);
+    auto slot = [&](long item) {
+        const auto at = std::find(items.begin(), items.end(), item);
+        if (at == items.end()) throw std::invalid_argument("sunblind: a change of an item not read");
+        return static_cast<std::size_t>(at - items.begin());
+    };
+    // The calls still to come if every write is taken: a write and a read
+    // back per item whose bytes change.
+    auto expected = [&](std::size_t fromGroup) {
+        std::vector<ValueBuffer> sim = held;
+        int calls = 0;
+        for (std::size_t g = fromGroup; g < groups.size(); ++g)
+            for (const ItemChange& c : groups[g].changes) {
+                ValueBuffer& b = sim[slot(c.item)];
+                ValueBuffer wanted = b;
+                c.ApplyTo(wanted);
+                if (wanted != b) calls += 2, b = wanted;
+            }
+        return calls;
+    };
+    auto fail = [&](long item) {
+        result.readFailed = true;
+        result.failedItem = item;
+        return result;
+    };
+    int made = 0;  // calls made so far
+    std::size_t changes = 0;  // at most: each change written and read back
+    for (const ChangeGroup& g : groups) changes += g.changes.size();
+    if (steps) steps->Step("Reading the items to change", static_cast<int>(items.size() + 2 * changes));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (steps && steps->StopAsked()) return result.stopped = true, result;
+        ++made;
+        if (!Read(items[i], kWriteReadLength, held[i])) return fail(items[i]);
+        known[i] = true;
     }
-    for (std::size_t i = 0; i < changes.size(); ++i) {
-        Outcome& o = result.outcomes[i];
-        if (o == Outcome::Unchanged) continue;
-        if (!Read(changes[i].item, kDisplayReadLength, result.readBack[i])) {
-            o = Outcome::NotReadBack;
-            continue;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (steps && steps->StopAsked()) return result.stopped = true, result;
+        const std::vector<ItemChange>& changes = groups[g].changes;
+        // An item whose read back failed is read again before it is changed.
+        for (const ItemChange& c : changes) {
+            const std::size_t s = slot(c.item);
+            if (known[s]) continue;
+            ++made;
+            if (!Read(c.item, kWriteReadLength, held[s])) return fail(c.item);
+            known[s] = true;
         }
-        if (!changes[i].HeldBy(result.readBack[i])) o = Outcome::NotTaken;
+        if (steps) steps->Step("Writing " + groups[g].name, made + expected(g));
+        std::vector<Outcome> outcomes(changes.size(), Outcome::Unchanged);
+        std::vector<ValueBuffer> after(changes.size());
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            ValueBuffer& now = held[slot(changes[i].item)];
+            ValueBuffer wanted = now;
+            changes[i].ApplyTo(wanted);
+            after[i] = now;
+            if (wanted == now) continue;
+            wanted[changes[i].writeLength] = 0;
+            outcomes[i] = Outcome::Taken;
+            ++made;
+            if (!m_node->Write(changes[i].item, wanted.data(), changes[i].writeLength))
+                result.refused.push_back(changes[i].item);
+        }
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            if (outcomes[i] == Outcome::Unchanged) continue;
+            const std::size_t s = slot(changes[i].item);
+            ++made;
+            if (!Read(changes[i].item, kDisplayReadLength, held[s])) {
+                outcomes[i] = Outcome::NotReadBack;
+                known[s] = false;
+                continue;
+            }
+            after[i] = held[s];
+            if (!changes[i].HeldBy(held[s])) outcomes[i] = Outcome::NotTaken;
+        }
+        result.outcomes.push_back(outcomes);
+        result.readBack.push_back(after);
+        result.groupsDone = g + 1;
     }
     return result;
 }

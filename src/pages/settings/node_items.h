@@ -16,8 +16,12 @@
 //   it; the write is sent whether or not the bytes change, and its result is
 //   not judged (the page's Read that follows shows what the node holds).
 // - ApplyAll (Load, Copy) reads every item first: one failed read writes
-//   nothing. An item whose bytes would not change is neither written nor
-//   read back. Each written item is read back and compared under its mask.
+//   nothing. It then writes group by group (a channel each), reading back
+//   each group's written items before the next group starts, so that a
+//   stop between groups leaves every group either whole or untouched. An
+//   item whose bytes would not change is neither written nor read back.
+//   Each written item is read back and compared under its mask; what is
+//   read back is what the next group's change of that item starts from.
 #pragma once
 
 #include <array>
@@ -77,6 +81,26 @@ enum class Outcome {
     NotReadBack,  // written, but the read back failed
 };
 
+// Told between the node calls of a long procedure what comes next, and
+// asked whether the user wants it stopped; the window side shows it and
+// keeps the window answering.
+class Steps {
+public:
+    // The next calls do `what` ("Writing Sunblind 3"); the whole procedure
+    // is now expected to make `expectedCalls` node calls.
+    virtual void Step(const std::string& what, int expectedCalls) = 0;
+    virtual bool StopAsked() = 0;
+
+protected:
+    ~Steps() = default;
+};
+
+// Changes written together, and named in the steps: a channel's.
+struct ChangeGroup {
+    std::string name;
+    std::vector<ItemChange> changes;
+};
+
 class NodeItems {
 public:
     explicit NodeItems(ItemAccess* node) : m_node(node) {}  // null: every call fails
@@ -86,13 +110,19 @@ public:
     Outcome Apply(const ItemChange& change);
 
     struct Result {
-        bool readFailed = false;    // before any write: nothing written
-        long failedItem = 0;        // the read that failed
-        std::vector<Outcome> outcomes;      // per change, when the reads succeeded
-        std::vector<long> refused;          // items whose write the node reported failed
-        std::vector<ValueBuffer> readBack;  // per change: what the node holds after
+        bool readFailed = false;  // no group after groupsDone was written
+        long failedItem = 0;      // the read that failed
+        bool stopped = false;     // the user stopped it before group groupsDone
+        std::size_t groupsDone = 0;  // groups written whole (or found unchanged)
+        // Per group done, per change: what happened and what the node holds
+        // after (the read back, or the read before when not written).
+        std::vector<std::vector<Outcome>> outcomes;
+        std::vector<std::vector<ValueBuffer>> readBack;
+        std::vector<long> refused;  // items whose write the node reported failed
     };
-    Result ApplyAll(const std::vector<ItemChange>& changes);
+    // Reads `items` in their order (every item the groups change, each once),
+    // then writes group by group.
+    Result ApplyAll(const std::vector<long>& items, const std::vector<ChangeGroup>& groups, Steps* steps = nullptr);
 
 private:
     ItemAccess* m_node;

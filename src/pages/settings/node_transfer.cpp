@@ -25,12 +25,6 @@ std::vector<long> ChannelItems(const std::array<bool, 4>& which) {
     return items;
 }
 
-std::size_t IndexOf(const std::vector<ItemChange>& changes, long item) {
-    for (std::size_t i = 0; i < changes.size(); ++i)
-        if (changes[i].item == item) return i;
-    throw std::logic_error("sunblind: no change for the item");
-}
-
 }  // namespace
 
 ChannelSettings TakeChannelSettings(const BYTE_T* driveTime, const BYTE_T* record21, const BYTE_T* settingsRecord,
@@ -44,26 +38,14 @@ ChannelSettings TakeChannelSettings(const BYTE_T* driveTime, const BYTE_T* recor
     return s;
 }
 
-std::vector<ItemChange> ChannelChanges(const NodeChannels& wanted) {
-    std::array<bool, 4> which{};
-    for (int c = 0; c < 4; ++c) which[c] = wanted[c].has_value();
-    std::vector<ItemChange> merged;
-    for (long item : ChannelItems(which)) {
-        ItemChange m;
-        m.item = item;
-        merged.push_back(m);
-    }
-    for (int c = 1; c <= 4; ++c)
-        if (wanted[c - 1])
-            for (const ItemChange& one : ChannelChanges(c, *wanted[c - 1], ChannelParts::All())) merged[IndexOf(merged, one.item)].Merge(one);
-    return merged;
-}
-
-std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error) {
+std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error, Steps* steps) {
     const std::vector<long> items = ChannelItems({true, true, true, true});
     std::vector<ValueBuffer> buffers(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i)
+    if (steps) steps->Step("Reading the settings of the four channels", static_cast<int>(items.size()));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (steps && steps->StopAsked()) return error.clear(), std::nullopt;
         if (!node.Read(items[i], kDisplayReadLength, buffers[i])) return error = ReadFailed(items[i]), std::nullopt;
+    }
     auto buffer = [&](long item) { return buffers[std::find(items.begin(), items.end(), item) - items.begin()].data(); };
     NodeChannels channels;
     for (int c = 1; c <= 4; ++c) {
@@ -73,33 +55,45 @@ std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error) {
     return channels;
 }
 
-TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted) {
+TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted, Steps* steps) {
     TransferResult result;
-    const std::vector<ItemChange> changes = ChannelChanges(wanted);
-    if (std::none_of(wanted.begin(), wanted.end(), [](const auto& c) { return c.has_value(); })) return result;
-    const NodeItems::Result done = node.ApplyAll(changes);
-    if (done.readFailed) {
-        result.error = ReadFailed(done.failedItem) + " Nothing was written.";
-        return result;
-    }
+    std::vector<int> channels;
+    std::vector<ChangeGroup> groups;
+    std::array<bool, 4> which{};
+    for (int c = 1; c <= 4; ++c)
+        if ((which[c - 1] = wanted[c - 1].has_value())) {
+            channels.push_back(c);
+            groups.push_back({"Sunblind " + std::to_string(c), ChannelChanges(c, *wanted[c - 1], ChannelParts::All())});
+        }
+    if (groups.empty()) return result;
+    const NodeItems::Result done = node.ApplyAll(ChannelItems(which), groups, steps);
+    result.stopped = done.stopped;
+    if (done.readFailed)
+        result.error = ReadFailed(done.failedItem) + (done.groupsDone ? "" : " Nothing was written.");
     if (!done.refused.empty()) {
-        result.error = done.refused.size() > 1 ? "The node refused the write of items " : "The node refused the write of item ";
+        result.error += result.error.empty() ? "" : " ";
+        result.error += done.refused.size() > 1 ? "The node refused the write of items " : "The node refused the write of item ";
         for (std::size_t i = 0; i < done.refused.size(); ++i)
             result.error += (i ? ", " : "") + std::to_string(done.refused[i]);
         result.error += ".";
     }
-    for (std::size_t i = 0; i < changes.size(); ++i)
-        if (done.outcomes[i] == Outcome::NotReadBack)
-            result.error += (result.error.empty() ? "" : " ") + ReadFailed(changes[i].item) +
-                            " What the node took could not be checked.";
-    for (int c = 1; c <= 4; ++c) {
-        if (!wanted[c - 1]) continue;
-        bool taken = true;
-        for (const ItemChange& one : ChannelChanges(c, *wanted[c - 1], ChannelParts::All())) {
-            const std::size_t i = IndexOf(changes, one.item);
-            if (done.outcomes[i] == Outcome::NotReadBack || !one.HeldBy(done.readBack[i])) taken = false;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (g >= done.groupsDone) {
+            result.notWritten.push_back(channels[g]);
+            continue;
         }
-        if (!taken) result.notTaken.push_back(c);
+        bool changed = false, taken = true;
+        for (std::size_t i = 0; i < groups[g].changes.size(); ++i) {
+            const Outcome o = done.outcomes[g][i];
+            if (o == Outcome::Unchanged) continue;
+            changed = true;
+            if (o == Outcome::NotReadBack)
+                result.error += (result.error.empty() ? "" : " ") + ReadFailed(groups[g].changes[i].item) +
+                                " What the node took could not be checked.";
+            if (o == Outcome::NotReadBack || !groups[g].changes[i].HeldBy(done.readBack[g][i])) taken = false;
+        }
+        if (changed) result.written.push_back(channels[g]);
+        if (!taken) result.notTaken.push_back(channels[g]);
     }
     return result;
 }

@@ -23,26 +23,26 @@ using NodeChannels = std::array<std::optional<ChannelSettings>, 4>;  // index ch
 ChannelSettings TakeChannelSettings(const BYTE_T* driveTime, const BYTE_T* record21, const BYTE_T* settingsRecord,
                                     int channel);
 
-// The changes that put several channels' settings into the node, one per
-// item, merged: record 21, then the settings records, then the drive times
-// in channel order.
-std::vector<ItemChange> ChannelChanges(const NodeChannels& wanted);
-
 // The four channels as the node holds them: records 21 and 22 and the four
 // drive time items, one read each. Empty, with `error` in plain words,
-// when a read fails.
-std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error);
+// when a read fails; empty with an empty error when the user stopped it
+// (asked before each read).
+std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error, Steps* steps = nullptr);
 
 struct TransferResult {
-    std::vector<int> notTaken;  // channels whose read-back differs from what was written
-    std::string error;          // plain words; empty when all went well
+    std::vector<int> written;     // channels changed (whole, with their read-back)
+    std::vector<int> notTaken;    // channels whose read-back differs from what was written
+    std::vector<int> notWritten;  // channels left as they were: stopped, or a read failed
+    bool stopped = false;         // the user stopped it
+    std::string error;            // plain words; empty when all went well
 };
 
-// Writes each channel present in `wanted` by ApplyAll: an item whose bytes
-// would not change is not written, a read that fails before any write
-// leaves the node untouched, and every written item is read back and
+// Writes each channel present in `wanted` by ApplyAll, one channel after
+// the other (a stop between channels leaves each whole): an item whose
+// bytes would not change is not written, a read that fails before any
+// write leaves the node untouched, and every written item is read back and
 // compared channel by channel.
-TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted);
+TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted, Steps* steps = nullptr);
 
 // What would change, per channel present in both.
 struct ChannelChange {
