@@ -30,6 +30,13 @@
 #define IDC_CHANGES_QUESTION 0xFFFF  // as a message box's text, for tools that read it
 #define IDC_CHANGES_LIST 310
 
+// The progress of Save, Load and Copy while they make their node calls; its
+// Stop button is IDCANCEL (Esc stops too).
+#define IDD_PROGRESS 211
+#define IDC_PROGRESS_STEP 311
+#define IDC_PROGRESS_BAR 312
+#define IDC_PROGRESS_CALLS 313
+
 // Sunblind pages, one set per channel: IDC_SB<channel>_<field>. The dialog
 // (res/sunblind_dialog.rc) and the pages' control table name them through
 // SB_ID(channel, FIELD).

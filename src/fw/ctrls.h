@@ -29,6 +29,12 @@ public:
     int SetCurSel(int nSelect) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect))); }
 };
 
+class CProgressCtrl : public CWnd {
+public:
+    void SetRange32(int nLower, int nUpper) { SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nLower), nUpper); }
+    int SetPos(int nPos) { return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(nPos))); }
+};
+
 // A list view in report mode; texts in UTF-16.
 class CListCtrl : public CWnd {
 public:

@@ -16,6 +16,12 @@ INT_PTR CDialog::DoModal() {
                              reinterpret_cast<LPARAM>(this));
 }
 
+BOOL CDialog::Create() {
+    return ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+                                m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, &AfxDlgProc,
+                                reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
 BOOL CDialog::OnInitDialog() {
     UpdateData(FALSE);
     return TRUE;

@@ -21,6 +21,9 @@ public:
 
     // Runs the dialog modally; -1 when it could not be created.
     virtual INT_PTR DoModal();
+    // Creates the dialog modeless (shown when its template says so); its
+    // owner destroys it with DestroyWindow.
+    BOOL Create();
     void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
 
     // Runs DoDataExchange (binding the control wrappers); TRUE sets the

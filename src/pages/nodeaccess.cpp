@@ -11,3 +11,12 @@ sunblind::ItemAccess* NodeOf(CWnd* parent) {
     auto* source = dynamic_cast<INodeSource*>(parent);
     return source ? source->Node() : nullptr;
 }
+
+bool OperationRunning(CWnd* parent) {
+    auto* source = dynamic_cast<INodeSource*>(parent);
+    return source && source->OperationRunning();
+}
+
+void SetOperationRunning(CWnd* parent, bool running) {
+    if (auto* source = dynamic_cast<INodeSource*>(parent)) source->SetOperationRunning(running);
+}

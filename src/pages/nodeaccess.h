@@ -49,6 +49,11 @@ class ItemAccess;
 class INodeSource {
 public:
     virtual sunblind::ItemAccess* Node() = 0;
+    // Set while an operation of the node-information page runs its node
+    // calls and answers messages between them: the pages then make no node
+    // call of their own (the live-value timers skip their ticks).
+    virtual void SetOperationRunning(bool running) = 0;
+    virtual bool OperationRunning() const = 0;
 
 protected:
     ~INodeSource() = default;
@@ -58,3 +63,7 @@ class CWnd;
 // The node that a page's parent window (the sheet) offers; null when the
 // parent offers none.
 sunblind::ItemAccess* NodeOf(CWnd* parent);
+// The parent's operation flag (INodeSource); false, and not set, when the
+// parent offers none.
+bool OperationRunning(CWnd* parent);
+void SetOperationRunning(CWnd* parent, bool running);

@@ -4,6 +4,7 @@
 #include "fw/filedialog.h"
 #include "fw/files.h"
 #include "fw/handles.h"
+#include "progress.h"
 #include "node_transfer.h"
 #include "settings_file.h"
 #include "res/resource.h"
@@ -104,15 +105,17 @@ int CBriselPropPage::Message(const std::string& caption, const std::string& text
                        AfxWideFromUtf8(caption).c_str(), type);
 }
 
-std::optional<NodeChannels> CBriselPropPage::ReadNode(NodeItems& node, const char* caption,
-                                                      const char* consequence) const {
+std::optional<NodeChannels> CBriselPropPage::ReadNode(const char* caption, const char* consequence) const {
     std::string error;
     std::optional<NodeChannels> channels;
     {
-        CWaitCursor wait;
-        channels = ReadChannels(node, error);
+        CNodeProgress progress(GetParent(), caption);
+        NodeItems node = progress.Node();
+        channels = ReadChannels(node, error, &progress);
     }
-    if (!channels)
+    if (!channels && error.empty())
+        Message(caption, std::string("Stopped before all settings were read. ") + consequence, MB_OK | MB_ICONINFORMATION);
+    else if (!channels)
         Message(caption, "The settings could not be read from the node. " + error + "\n\n" + consequence,
                 MB_OK | MB_ICONWARNING);
     return channels;
@@ -126,8 +129,7 @@ void CBriselPropPage::OnSaveSettings() {
     if (dialog.DoModal() != IDOK) return;
     const std::wstring path = dialog.GetPathName();
 
-    NodeItems node = Node();
-    const std::optional<NodeChannels> channels = ReadNode(node, kSaveCaption, "Nothing was saved.");
+    const std::optional<NodeChannels> channels = ReadNode(kSaveCaption, "Nothing was saved.");
     if (!channels) return;
     std::string error;
     SettingsFile file;
@@ -161,11 +163,10 @@ void CBriselPropPage::OnLoadSettings() {
         Message(kLoadCaption, refused + "\n\n" + SettingsErrorText(parsed.error) + untouched, MB_OK | MB_ICONWARNING);
         return;
     }
-    NodeItems node = Node();
-    const std::optional<NodeChannels> current = ReadNode(node, kLoadCaption, "The node was not changed.");
+    const std::optional<NodeChannels> current = ReadNode(kLoadCaption, "The node was not changed.");
     if (!current) return;
     const std::string from = parsed.file->nodeName.empty() ? std::string() : " (saved from \"" + parsed.file->nodeName + "\")";
-    ConfirmAndWrite(node, *current, parsed.file->channels, kLoadCaption,
+    ConfirmAndWrite(*current, parsed.file->channels, kLoadCaption,
                     "Load " + Quoted(path) + from + " into " + TargetName() + "?");
 }
 
@@ -180,24 +181,22 @@ void CBriselPropPage::OnCopy() {
         Message(kCopyCaption, "Check the channels to copy the settings to.", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    NodeItems node = Node();
-    const std::optional<NodeChannels> current = ReadNode(node, kCopyCaption, "The node was not changed.");
+    const std::optional<NodeChannels> current = ReadNode(kCopyCaption, "The node was not changed.");
     if (!current) return;
     NodeChannels wanted;
     for (int c : targets) wanted[c - 1] = (*current)[from - 1];
-    ConfirmAndWrite(node, *current, wanted, kCopyCaption,
+    ConfirmAndWrite(*current, wanted, kCopyCaption,
                     "Copy the settings of Sunblind " + std::to_string(from) + " to " + ChannelNames(targets) + " on " +
                         TargetName() + "?");
 }
 
 // Shows what would change, writes it when the user agrees and reports what
 // the node took.
-void CBriselPropPage::ConfirmAndWrite(NodeItems& node, const NodeChannels& current, const NodeChannels& wanted,
+void CBriselPropPage::ConfirmAndWrite(const NodeChannels& current, const NodeChannels& wanted,
                                       const std::string& caption, const std::string& question) {
     const std::vector<ChannelChange> described = DescribeChanges(current, wanted);
     if (ChangesText(described).empty()) {
-        Message(caption, "The node already holds these settings. Nothing was written.",
-                        MB_OK | MB_ICONINFORMATION);
+        Message(caption, "The node already holds these settings. Nothing was written.", MB_OK | MB_ICONINFORMATION);
         return;
     }
     CChangeTable table(GetParent(), caption, question + " These settings change. Press OK to write them to the node.",
@@ -205,17 +204,25 @@ void CBriselPropPage::ConfirmAndWrite(NodeItems& node, const NodeChannels& curre
     if (table.DoModal() != IDOK) return;
     TransferResult result;
     {
-        CWaitCursor wait;
-        result = WriteChannels(node, Changing(described, wanted));
+        CNodeProgress progress(GetParent(), caption);
+        NodeItems node = progress.Node();
+        result = WriteChannels(node, Changing(described, wanted), &progress);
     }
-    if (result.error.empty() && result.notTaken.empty()) {
-        Message(caption, "The settings were written and read back: the node holds them.",
-                        MB_OK | MB_ICONINFORMATION);
+    if (result.error.empty() && result.notTaken.empty() && !result.stopped) {
+        Message(caption, "The settings were written and read back: the node holds them.", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    std::string text = result.error;
+    std::string text;
+    auto add = [&](const std::string& more) { text += (text.empty() ? "" : "\n\n") + more; };
+    if (result.stopped)
+        add("Stopped. " +
+            (result.written.empty() ? std::string("Nothing was written.")
+                                    : "Written and read back: " + ChannelNames(result.written) + ".") +
+            (result.notWritten.empty() ? "" : " Not changed: " + ChannelNames(result.notWritten) + "."));
+    if (!result.error.empty()) add(result.error);
+    if (!result.stopped && !result.notWritten.empty()) add("Not changed: " + ChannelNames(result.notWritten) + ".");
     if (!result.notTaken.empty())
-        text += (text.empty() ? "" : "\n\n") + std::string("Read back, these channels do not hold what was written: ") +
-                ChannelNames(result.notTaken) + ".";
-    Message(caption, text, MB_OK | MB_ICONWARNING);
+        add("Read back, these channels do not hold what was written: " + ChannelNames(result.notTaken) + ".");
+    Message(caption, text, result.error.empty() && result.notTaken.empty() ? MB_OK | MB_ICONINFORMATION
+                                                                          : MB_OK | MB_ICONWARNING);
 }

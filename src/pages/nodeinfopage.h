@@ -41,13 +41,12 @@ private:
     int Message(const std::string& caption, const std::string& text, UINT type) const;
     // The four channels from the node; on failure the user is told why and
     // what it means for the command (`consequence`).
-    std::optional<sunblind::NodeChannels> ReadNode(sunblind::NodeItems& node, const char* caption,
-                                                   const char* consequence) const;
+    // The reads run under a progress window; a stop is told as such.
+    std::optional<sunblind::NodeChannels> ReadNode(const char* caption, const char* consequence) const;
     // Shows what would change, writes it when the user agrees and reports
     // what the node took: the end of Load and of Copy.
-    void ConfirmAndWrite(sunblind::NodeItems& node, const sunblind::NodeChannels& current,
-                         const sunblind::NodeChannels& wanted, const std::string& caption,
-                         const std::string& question);
+    void ConfirmAndWrite(const sunblind::NodeChannels& current, const sunblind::NodeChannels& wanted,
+                         const std::string& caption, const std::string& question);
 
     CEdit m_editNodeName;
     CComboBox m_comboCopyFrom;

@@ -64,7 +64,7 @@ void CSunblindPage::OnShowWindow(BOOL bShow, UINT nStatus) {
 }
 
 void CSunblindPage::OnTimer(UINT_PTR nIDEvent) {
-    RefreshLiveValues();
+    if (!OperationRunning(GetParent())) RefreshLiveValues();  // the next tick after it refreshes
     CPropertyPage::OnTimer(nIDEvent);
 }
 

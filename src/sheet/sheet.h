@@ -27,6 +27,8 @@ public:
     BOOL OnInitDialog() override;
 
     sunblind::ItemAccess* Node() override { return this; }
+    void SetOperationRunning(bool running) override { m_operationRunning = running; }
+    bool OperationRunning() const override { return m_operationRunning; }
 
 private:
     // The node through the host's interfaces; a call whose interface was not
@@ -40,6 +42,7 @@ private:
     // The one owner of each interface; null when not obtained.
     com_ptr<INodeWriter> m_pNodeWriter;
     com_ptr<INodeReader> m_pNodeReader;
+    bool m_operationRunning = false;
 
     CBriselPropPage m_pageNodeInfo;
     CPage2PropPage m_pageSunblind1;

@@ -600,10 +600,12 @@ static void test_settings_save_and_load() {
         const std::size_t loading = b.node.log.size();
         b.Click(b.Page(0), IDC_LOADSETTINGS);
         // Read for the list (and the node's name for the question), read again
-        // right before writing, write, read back.
+        // right before writing, then channel by channel: write what changes,
+        // read it back (channel 3's lux bit is the node's already).
         ok(Trace(b.node, loading) ==
-               "R21:31 R22:31 R30:31 R31:31 R33:31 R32:31 N R21:32 R22:32 R30:32 R31:32 R33:32 R32:32 W21:31 W22:31 "
-               "W30:2 W31:2 W33:2 W32:2 R21:31 R22:31 R30:31 R31:31 R33:31 R32:31",
+               "R21:31 R22:31 R30:31 R31:31 R33:31 R32:31 N R21:32 R22:32 R30:32 R31:32 R33:32 R32:32 W30:2 W21:31 "
+               "R30:31 R21:31 W31:2 W21:31 R31:31 R21:31 W33:2 W22:31 R33:31 R22:31 W32:2 W21:31 W22:31 R32:31 R21:31 "
+               "R22:31",
            "seed %u: load made %s", seed, Trace(b.node, loading).c_str());
         ok(b.watch.boxes.size() == 2 && b.watch.boxes[0].text.find("(saved from \"Sunblind controller 7\") into "
                                                                    "\"Sunblind controller 7\"?") != std::string::npos &&
@@ -787,8 +789,8 @@ static void test_change_table() {
         ok(r.left >= work.left && r.top >= work.top && r.right <= work.right && r.bottom <= work.bottom,
            "%s: the table (%ld,%ld)-(%ld,%ld) leaves the work area (%ld,%ld)-(%ld,%ld)", how, r.left, r.top, r.right,
            r.bottom, work.left, work.top, work.right, work.bottom);
-        if (std::string(how) == "OK")
-            ok(Writes(rig.node) == 6 && LastBox(rig).find("read back") != std::string::npos, "OK: %d writes, %s",
+        if (std::string(how) == "OK")  // channel by channel: record 21 for each (its lux bit), 22 for 3 and 4
+            ok(Writes(rig.node) == 10 && LastBox(rig).find("read back") != std::string::npos, "OK: %d writes, %s",
                Writes(rig.node), LastBox(rig).c_str());
         else
             ok(Writes(rig.node) == 0 && rig.node.items == before && rig.watch.boxes.size() == 1,
@@ -838,6 +840,130 @@ static void test_settings_copy() {
     }
 }
 
+namespace {
+
+BOOL CALLBACK FindProgress(HWND hwnd, LPARAM out) {
+    if (!GetDlgItem(hwnd, IDC_PROGRESS_BAR)) return TRUE;
+    *reinterpret_cast<HWND*>(out) = hwnd;
+    return FALSE;
+}
+
+// The progress window of this thread's sheet (a dialog with the bar), or null.
+HWND ProgressWindow() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindProgress, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Another thread that sends the sheet one message and notes the answer.
+struct Probe {
+    HWND sheet;
+    volatile LONG answered = 0;
+    static DWORD WINAPI Run(void* p) {
+        auto* probe = static_cast<Probe*>(p);
+        SendMessageW(probe->sheet, WM_NULL, 0, 0);
+        InterlockedExchange(&probe->answered, 1);
+        return 0;
+    }
+};
+
+}  // namespace
+
+// Copy of Sunblind 1 to the three others on a slow node (the window shows
+// after 250 ms: the six reads before the first write take 360), with the live
+// timers of all four pages ticking every 50 ms: a progress window shows the
+// step; the sheet answers another thread's message between node calls and
+// takes no input; no live value is read between the operation's calls (the
+// timers resume after); Stop (the button or Esc) at a given node call
+// finishes the channel in progress and changes no further channel.
+static void test_progress_and_stop() {
+    const struct {
+        const char* name;
+        int stopAtWrite;  // the 1-based write before which Stop is pressed; 0: never
+        bool escape;
+        std::vector<int> changed;  // channels that get Sunblind 1's settings
+        const char* says;
+    } rows[] = {
+        {"not stopped", 0, false, {2, 3, 4}, "The settings were written and read back: the node holds them."},
+        {"Stop in Sunblind 2", 1, false, {2}, "Stopped. Written and read back: Sunblind 2. Not changed: Sunblind 3, Sunblind 4."},
+        {"Esc in Sunblind 3", 4, true, {2, 3}, "Stopped. Written and read back: Sunblind 2, Sunblind 3. Not changed: Sunblind 4."},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        FillJunk(rig.node, 8);
+        const auto before = rig.node.items;
+        for (int c = 1; c <= 4; ++c) ShowChannel(rig, c);
+        rig.Select(0);
+        for (int c = 1; c <= 4; ++c) SetTimer(rig.Page(c), 1, 50, nullptr);  // the live timer, faster
+        HWND page = rig.Page(0);
+        for (int box : {0, 1, 2}) rig.Click(page, IDC_COPYTO1 + box);
+        int writes = 0;
+        bool sheetEnabled = true;
+        std::string step, calls;
+        Probe probe{rig.Sheet()};
+        HANDLE thread = nullptr;
+        std::size_t answeredBefore = 0, end = 0;
+        rig.node.beforeCall = [&](simnode::Call::Op op, long) {
+            // Slow while the operation runs: the live reads between (the
+            // table is open then) would take the thread whole at this pace.
+            rig.node.latencyMs = rig.sheet->OperationRunning() ? 60 : 0;
+            if (rig.sheet->OperationRunning()) end = rig.node.log.size() + 1;  // this call's place
+            if (op != simnode::Call::Write) return;
+            if (++writes == 1) {
+                // Another thread's message, answered between node calls.
+                thread = CreateThread(nullptr, 0, Probe::Run, &probe, 0, nullptr);
+                sheetEnabled = IsWindowEnabled(rig.Sheet()) != FALSE;
+                HWND progress = ProgressWindow();
+                step = progress ? wtest::Text(GetDlgItem(progress, IDC_PROGRESS_STEP)) : "<no window>";
+                calls = progress && IsWindowVisible(progress) ? wtest::Text(GetDlgItem(progress, IDC_PROGRESS_CALLS)) : "<hidden>";
+            }
+            if (probe.answered && !answeredBefore) answeredBefore = rig.node.log.size();
+            if (writes == row.stopAtWrite) {
+                HWND progress = ProgressWindow();
+                if (row.escape) PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+                else PostMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+            }
+        };
+        const std::size_t start = rig.node.log.size();
+        rig.Click(page, IDC_COPY);
+        rig.node.beforeCall = nullptr;
+        if (thread) WaitForSingleObject(thread, 5000), CloseHandle(thread);
+        ok(step == "Writing Sunblind 2 ..." && calls.compare(0, 5, "5 of ") == 0 && !sheetEnabled,
+           "%s: at the first write the window says \"%s\", \"%s\"; sheet %s", row.name, step.c_str(), calls.c_str(),
+           sheetEnabled ? "enabled" : "disabled");
+        ok(answeredBefore > 0 && answeredBefore < end, "%s: the other thread's message answered at call %u of %u",
+           row.name, unsigned(answeredBefore - start), unsigned(end - start));
+        // Nothing but the Copy's own calls: six reads and the name for the
+        // table; after it (live reads may come while the table is open) five
+        // reads of 32 bytes (records 21, 22 and the targets' drive times),
+        // then writes, each read back with 31.
+        const std::string own = Trace(rig.node, start);
+        std::size_t again = start;
+        while (again < end && rig.node.log[again].length != 32) ++again;
+        int reads32 = 0, reads31 = 0, written = 0, other = 0;
+        for (std::size_t i = again; i < end; ++i) {
+            const simnode::Call& c = rig.node.log[i];
+            if (c.op == simnode::Call::Write) ++written;
+            else if (c.op == simnode::Call::Read && c.length == 32) ++reads32;
+            else if (c.op == simnode::Call::Read && c.length == 31) ++reads31;
+            else ++other;
+        }
+        ok(own.compare(0, 44, "R21:31 R22:31 R30:31 R31:31 R33:31 R32:31 N ") == 0 && reads32 == 5 &&
+               reads31 == written && written == writes && other == 0,
+           "%s: the operation's calls: %s", row.name, own.c_str());
+        ok(LastBox(rig) == row.says, "%s: %s", row.name, LastBox(rig).c_str());
+        ok(!ProgressWindow() && IsWindowEnabled(rig.Sheet()), "%s: progress left open or sheet disabled", row.name);
+        int from[4] = {1, 2, 3, 4};
+        for (int c : row.changed) from[c - 1] = 1;
+        const int wrong = WrongBytes(rig.node.items, before, before, row.changed, from);
+        ok(wrong == 0, "%s: %d bytes wrong", row.name, wrong);
+        // The live values come back once it is over.
+        const std::size_t after = rig.node.log.size();
+        wtest::pump(300);
+        ok(rig.node.log.size() > after, "%s: no live-value read after the operation", row.name);
+    }
+}
+
 WTEST_MAIN(WTEST(test_tabs_and_unshown_pages), WTEST(test_first_showing_reads),
            WTEST(test_controls_show_node_values), WTEST(test_source_codes), WTEST(test_write_bytes_after_edits),
            WTEST(test_unedited_write_changes_nothing),
@@ -845,5 +971,5 @@ WTEST_MAIN(WTEST(test_tabs_and_unshown_pages), WTEST(test_first_showing_reads),
            WTEST(test_host_failing_everything), WTEST(test_short_reads_send_no_garbage),
            WTEST(test_lux_follows_stored_flag), WTEST(test_showing_replaces_typed_values),
            WTEST(test_bad_input_in_edits), WTEST(test_real_timer_keeps_ticking_when_hidden),
-           WTEST(test_settings_save_and_load), WTEST(test_settings_refused_files), WTEST(test_change_table), WTEST(test_node_tab_access_keys), WTEST(test_wait_cursor_during_node_calls),
+           WTEST(test_settings_save_and_load), WTEST(test_settings_refused_files), WTEST(test_change_table), WTEST(test_node_tab_access_keys), WTEST(test_wait_cursor_during_node_calls), WTEST(test_progress_and_stop),
            WTEST(test_settings_copy))
