@@ -53,6 +53,7 @@ void BoxWatch::Answer(HWND hwnd) {
     if (!text) return;
     if (GetPropA(hwnd, kAnswered)) return;
     SetPropA(hwnd, kAnswered, reinterpret_cast<HANDLE>(1));
+    if (inspect) inspect(hwnd);
     HWND list = FindWindowExA(hwnd, nullptr, WC_LISTVIEWA, nullptr);
     boxes.push_back({wtest::Text(hwnd), wtest::Text(text), ListRows(list)});
     GetWindowRect(hwnd, &lastRect);

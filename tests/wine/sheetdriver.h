@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ public:
     RECT lastRect{};      // where the last box or table was, in screen coordinates
     std::wstring file;
     int fileDialogs = 0;
+    // Called with each message box or change table while it shows, just
+    // before it is answered (not with the file dialogs).
+    std::function<void(HWND)> inspect;
 
 private:
     void Answer(HWND hwnd);
