@@ -26,7 +26,7 @@ fi
 for p in cmake make g++ clang libclang-rt-14-dev libgtest-dev googletest \
          g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev \
          wine wine32:i386 wine64 \
-         xvfb xdotool imagemagick x11-apps xauth locales \
+         xvfb xdotool imagemagick x11-apps xauth locales fonts-liberation \
          python3 wixl msitools osslsigncode openssl; do
   have "$p" || need+=("$p")
 done
