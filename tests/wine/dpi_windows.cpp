@@ -119,6 +119,25 @@ void Add(std::vector<Fit>& fits, const char* kind, HWND control, const std::wstr
 }
 
 // The texts a control shows, with the room each has.
+// Each item's text and rectangle of a tab control or a header: the same
+// messages in shape, each with its own item structure.
+template <class Item>
+void EachItem(HWND control, UINT count, UINT get, UINT rect, UINT textMask,
+              const std::function<void(const wchar_t*, const RECT&)>& each) {
+    const int n = static_cast<int>(SendMessageW(control, count, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        wchar_t text[128] = {};
+        Item item = {};
+        item.mask = textMask;
+        item.pszText = text;
+        item.cchTextMax = 128;
+        RECT r = {};
+        SendMessageW(control, get, i, reinterpret_cast<LPARAM>(&item));
+        SendMessageW(control, rect, i, reinterpret_cast<LPARAM>(&r));
+        each(text, r);
+    }
+}
+
 void Texts(HWND control, std::vector<Fit>& fits) {
     const std::wstring cls = ClassOf(control), text = TextOf(control);
     const LONG style = GetWindowLongW(control, GWL_STYLE);
@@ -197,35 +216,20 @@ void Texts(HWND control, std::vector<Fit>& fits) {
     } else if (Is(cls, WC_TABCONTROLW)) {
         // Each tab shows its whole caption inside its edges, and all of the
         // tab lies within the control (no tab pushed behind scroll arrows).
-        const int n = static_cast<int>(SendMessageW(control, TCM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < n; ++i) {
-            wchar_t caption[128] = {};
-            TCITEMW item = {};
-            item.mask = TCIF_TEXT;
-            item.pszText = caption;
-            item.cchTextMax = 128;
-            RECT r = {};
-            SendMessageW(control, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
-            SendMessageW(control, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r));
-            Add(fits, "tab", control, caption, Extent(control, caption, DT_SINGLELINE),
-                2 * GetSystemMetrics(SM_CXEDGE), 0, r);
-        }
+        EachItem<TCITEMW>(control, TCM_GETITEMCOUNT, TCM_GETITEMW, TCM_GETITEMRECT, TCIF_TEXT,
+                          [&](const wchar_t* caption, const RECT& r) {
+                              Add(fits, "tab", control, caption, Extent(control, caption, DT_SINGLELINE),
+                                  2 * GetSystemMetrics(SM_CXEDGE), 0, r);
+                          });
     } else if (Is(cls, WC_HEADERW)) {
         // Each column's heading within the header's own text margins, and the
         // column within the list's width.
         const int margin = static_cast<int>(SendMessageW(control, HDM_GETBITMAPMARGIN, 0, 0));
-        const int n = static_cast<int>(SendMessageW(control, HDM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < n; ++i) {
-            wchar_t heading[128] = {};
-            HDITEMW item = {};
-            item.mask = HDI_TEXT;
-            item.pszText = heading;
-            item.cchTextMax = 128;
-            RECT r = {};
-            SendMessageW(control, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
-            SendMessageW(control, HDM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r));
-            Add(fits, "column heading", control, heading, Extent(control, heading, DT_SINGLELINE), 2 * margin, 0, r);
-        }
+        EachItem<HDITEMW>(control, HDM_GETITEMCOUNT, HDM_GETITEMW, HDM_GETITEMRECT, HDI_TEXT,
+                          [&](const wchar_t* heading, const RECT& r) {
+                              Add(fits, "column heading", control, heading, Extent(control, heading, DT_SINGLELINE),
+                                  2 * margin, 0, r);
+                          });
     }
 }
 
