@@ -24,6 +24,8 @@
 #define IDC_COPYTO2 304
 #define IDC_COPYTO3 305
 #define IDC_COPY 306
+#define IDC_RESTORE 307
+#define IDC_HISTORY 308  // where the history is, or why it was not written
 
 // The change table: what a Load or Copy would change, before it is written.
 #define IDD_CHANGES 210
@@ -36,6 +38,11 @@
 #define IDC_PROGRESS_STEP 311
 #define IDC_PROGRESS_BAR 312
 #define IDC_PROGRESS_CALLS 313
+
+// The node's backups, newest first, to choose one to restore.
+#define IDD_RESTORE 212
+#define IDC_RESTORE_TEXT 0xFFFF  // as a message box's text, for tools that read it
+#define IDC_RESTORE_LIST 314
 
 // Sunblind pages, one set per channel: IDC_SB<channel>_<field>. The dialog
 // (res/sunblind_dialog.rc) and the pages' control table name them through

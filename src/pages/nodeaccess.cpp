@@ -20,3 +20,8 @@ bool OperationRunning(CWnd* parent) {
 void SetOperationRunning(CWnd* parent, bool running) {
     if (auto* source = dynamic_cast<INodeSource*>(parent)) source->SetOperationRunning(running);
 }
+
+std::string KnownNodeName(CWnd* parent) {
+    auto* source = dynamic_cast<INodeSource*>(parent);
+    return source ? source->KnownNodeName() : std::string();
+}

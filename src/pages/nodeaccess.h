@@ -7,6 +7,8 @@
 
 #include <objbase.h>
 
+#include <string>
+
 // {C9C04CC1-23F0-11D3-BC97-00A0C9E5F504}
 extern "C" const IID IID_INodeReader;
 // {099B79E0-BA3D-11D0-AD92-006097174407}
@@ -54,6 +56,9 @@ public:
     // call of their own (the live-value timers skip their ticks).
     virtual void SetOperationRunning(bool running) = 0;
     virtual bool OperationRunning() const = 0;
+    // The name the node gave at the last successful name call (the
+    // node-information tab asks as the sheet opens); no call is made.
+    virtual std::string KnownNodeName() const = 0;
 
 protected:
     ~INodeSource() = default;
@@ -67,3 +72,4 @@ sunblind::ItemAccess* NodeOf(CWnd* parent);
 // parent offers none.
 bool OperationRunning(CWnd* parent);
 void SetOperationRunning(CWnd* parent, bool running);
+std::string KnownNodeName(CWnd* parent);

@@ -4,7 +4,9 @@
 #include "fw/filedialog.h"
 #include "fw/files.h"
 #include "fw/handles.h"
+#include "history.h"
 #include "progress.h"
+#include "restorelist.h"
 #include "node_transfer.h"
 #include "settings_file.h"
 #include "res/resource.h"
@@ -17,6 +19,7 @@ constexpr long kNodeNameLength = 50;
 const char kSaveCaption[] = "Save settings";
 const char kLoadCaption[] = "Load settings";
 const char kCopyCaption[] = "Copy settings";
+const char kRestoreCaption[] = "Restore settings";
 const wchar_t kFilter[] = L"Settings files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
 
 // "<node name> settings.txt", with what a file name cannot hold replaced.
@@ -65,6 +68,7 @@ void CBriselPropPage::OnShowWindow(BOOL bShow, UINT nStatus) {
     std::string name;
     NodeItems node = Node();
     if (node.Name(name, kNodeNameLength)) m_editNodeName.SetWindowText(name.c_str());
+    ShowHistory();
 }
 
 BOOL CBriselPropPage::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -73,6 +77,7 @@ BOOL CBriselPropPage::OnCommand(WPARAM wParam, LPARAM lParam) {
         if (id == IDC_SAVESETTINGS) return OnSaveSettings(), TRUE;
         if (id == IDC_LOADSETTINGS) return OnLoadSettings(), TRUE;
         if (id == IDC_COPY) return OnCopy(), TRUE;
+        if (id == IDC_RESTORE) return OnRestore(), TRUE;
     }
     if (id == IDC_COPYFROM && HIWORD(wParam) == CBN_SELCHANGE) return LabelCopyTargets(), TRUE;
     return CPropertyPage::OnCommand(wParam, lParam);
@@ -167,7 +172,8 @@ void CBriselPropPage::OnLoadSettings() {
     if (!current) return;
     const std::string from = parsed.file->nodeName.empty() ? std::string() : " (saved from \"" + parsed.file->nodeName + "\")";
     ConfirmAndWrite(*current, parsed.file->channels, kLoadCaption,
-                    "Load " + Quoted(path) + from + " into " + TargetName() + "?");
+                    "Load " + Quoted(path) + from + " into " + TargetName() + "?",
+                    "Load " + AfxUtf8FromWide(path.substr(path.find_last_of(L"\\/") + 1)));
 }
 
 void CBriselPropPage::OnCopy() {
@@ -185,30 +191,53 @@ void CBriselPropPage::OnCopy() {
     if (!current) return;
     NodeChannels wanted;
     for (int c : targets) wanted[c - 1] = (*current)[from - 1];
+    const std::string copy = "Copy Sunblind " + std::to_string(from) + " to " + ChannelNames(targets);
     ConfirmAndWrite(*current, wanted, kCopyCaption,
                     "Copy the settings of Sunblind " + std::to_string(from) + " to " + ChannelNames(targets) + " on " +
-                        TargetName() + "?");
+                        TargetName() + "?",
+                    copy);
 }
 
 // Shows what would change, writes it when the user agrees and reports what
 // the node took.
 void CBriselPropPage::ConfirmAndWrite(const NodeChannels& current, const NodeChannels& wanted,
-                                      const std::string& caption, const std::string& question) {
+                                      const std::string& caption, const std::string& question,
+                                      const std::string& action) {
     const std::vector<ChannelChange> described = DescribeChanges(current, wanted);
     if (ChangesText(described).empty()) {
         Message(caption, "The node already holds these settings. Nothing was written.", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    CChangeTable table(GetParent(), caption, question + " These settings change. Press OK to write them to the node.",
-                       described);
+    // Where the backup will go, or why there will be none: said before OK.
+    const CNodeHistory history(KnownNodeName(GetParent()));
+    std::string problem;
+    const std::string backup =
+        history.CanWrite(problem)
+            ? "What it replaces is backed up first in \"" + AfxUtf8FromWide(history.Folder()) + "\"."
+            : "No backup can be kept: " + problem + ". Press OK to write all the same.";
+    CChangeTable table(GetParent(), caption,
+                       question + " These settings change. Press OK to write them to the node.\n" + backup, described);
     if (table.DoModal() != IDOK) return;
+    ChangeRecord record = NewRecord(GetParent(), action);
+    const NodeChannels changing = Changing(described, wanted);
     TransferResult result;
+    std::string historyError;
     {
         CNodeProgress progress(GetParent(), caption);
+        progress.replacing = [&](const NodeChannels& before) {
+            for (int c = 1; c <= 4; ++c)
+                if (changing[c - 1] && before[c - 1])
+                    record.channels.push_back({c, *before[c - 1], *changing[c - 1], std::nullopt});
+            history.Backup(record, historyError);
+        };
         NodeItems node = progress.Node();
-        result = WriteChannels(node, Changing(described, wanted), &progress);
+        result = WriteChannels(node, changing, &progress);
     }
-    if (result.error.empty() && result.notTaken.empty() && !result.stopped) {
+    record.channels = result.records;
+    if (historyError.empty()) history.Log(record, historyError);
+    SetHistoryProblem(historyError);
+    ShowHistory();
+    if (result.error.empty() && result.notTaken.empty() && !result.stopped && historyError.empty()) {
         Message(caption, "The settings were written and read back: the node holds them.", MB_OK | MB_ICONINFORMATION);
         return;
     }
@@ -223,6 +252,48 @@ void CBriselPropPage::ConfirmAndWrite(const NodeChannels& current, const NodeCha
     if (!result.stopped && !result.notWritten.empty()) add("Not changed: " + ChannelNames(result.notWritten) + ".");
     if (!result.notTaken.empty())
         add("Read back, these channels do not hold what was written: " + ChannelNames(result.notTaken) + ".");
+    if (result.error.empty() && result.notTaken.empty() && !result.stopped)
+        add("The settings were written and read back: the node holds them.");
+    if (!historyError.empty()) add("The history was not written: " + historyError + ".");
     Message(caption, text, result.error.empty() && result.notTaken.empty() ? MB_OK | MB_ICONINFORMATION
                                                                           : MB_OK | MB_ICONWARNING);
+}
+
+void CBriselPropPage::ShowHistory() {
+    const CNodeHistory history(KnownNodeName(GetParent()));
+    const std::string text = HistoryProblem().empty()
+                                 ? "History: " + AfxUtf8FromWide(history.Folder())
+                                 : "The history was not written: " + HistoryProblem();
+    SetDlgItemTextW(m_hWnd, IDC_HISTORY, AfxWideFromUtf8(text).c_str());
+}
+
+void CBriselPropPage::OnRestore() {
+    const CNodeHistory history(KnownNodeName(GetParent()));
+    const std::vector<CNodeHistory::Entry> backups = history.Backups();
+    if (backups.empty()) {
+        Message(kRestoreCaption, "There is no backup of this node in \"" + AfxUtf8FromWide(history.Folder()) + "\".",
+                MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const std::optional<NodeChannels> current = ReadNode(kRestoreCaption, "The node was not changed.");
+    if (!current) return;
+    CRestoreList list(GetParent(), backups, *current);
+    if (list.DoModal() != IDOK || list.Chosen() < 0) return;
+    const CNodeHistory::Entry& chosen = backups[static_cast<std::size_t>(list.Chosen())];
+    std::string bytes, error;
+    std::optional<SettingsFile> file;
+    if (AfxReadSmallFile(chosen.path, kMaxSettingsFileBytes, bytes, error)) {
+        ParsedSettingsFile parsed = ParseSettingsFile(bytes);
+        file = parsed.file;
+        if (!file) error = SettingsErrorText(parsed.error);
+    }
+    if (!file) {
+        Message(kRestoreCaption, Quoted(chosen.path) + " cannot be restored: " + error + "\n\nThe node was not changed.",
+                MB_OK | MB_ICONWARNING);
+        return;
+    }
+    const std::string name = AfxUtf8FromWide(chosen.path.substr(chosen.path.rfind(L'\\') + 1));
+    ConfirmAndWrite(*current, file->channels, kRestoreCaption,
+                    "Restore what " + TargetName() + " held at " + chosen.time + " before \"" + chosen.action + "\"?",
+                    "Restore " + name);
 }

@@ -26,6 +26,9 @@ protected:
     void OnSaveSettings();
     void OnLoadSettings();
     void OnCopy();
+    // Lists the node's backups; the one chosen goes back into the node
+    // through the change table, as a Load.
+    void OnRestore();
 
 private:
     // The sheet's node, looked up at every access and never kept.
@@ -45,8 +48,11 @@ private:
     std::optional<sunblind::NodeChannels> ReadNode(const char* caption, const char* consequence) const;
     // Shows what would change, writes it when the user agrees and reports
     // what the node took: the end of Load and of Copy.
+    // `action` names the change in the history ("Load settings.txt").
     void ConfirmAndWrite(const sunblind::NodeChannels& current, const sunblind::NodeChannels& wanted,
-                         const std::string& caption, const std::string& question);
+                         const std::string& caption, const std::string& question, const std::string& action);
+    // The history folder, or why the last change's history was not written.
+    void ShowHistory();
 
     CEdit m_editNodeName;
     CComboBox m_comboCopyFrom;

@@ -82,19 +82,35 @@ void CNodeProgress::ShowCount() {
     SetDlgItemTextW(m_hWnd, IDC_PROGRESS_CALLS, calls.c_str());
 }
 
+namespace {
+
+bool IsInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+}  // namespace
+
+// Answers what is waiting, for at most kPumpMs (a host that posts without
+// end does not hold the operation up). Input goes to this window alone: the
+// sheet's controls keep their focus while this window is not yet shown,
+// and a key must not start another command in the middle of this one.
 void CNodeProgress::Pump() {
     if (m_hWnd && !m_shown && GetTickCount() - m_start >= kShowAfterMs) {
         m_shown = true;
         ShowWindow(SW_SHOW);
     }
+    const DWORD start = GetTickCount();
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (GetTickCount() - start < kPumpMs && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {  // the thread is ending: stop, and leave the quit to its loop
             PostQuitMessage(static_cast<int>(msg.wParam));
             m_stop = true;
             break;
         }
-        if (m_hWnd && IsDialogMessageW(m_hWnd, &msg)) continue;
+        const bool ours = m_hWnd && (msg.hwnd == m_hWnd || IsChild(m_hWnd, msg.hwnd));
+        if (IsInput(msg.message) && !ours) continue;
+        if (ours && IsDialogMessageW(m_hWnd, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -10,16 +10,18 @@
 // does not flash it.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "fw/ctrls.h"
 #include "fw/dialog.h"
 #include "fw/handles.h"
-#include "node_items.h"
+#include "node_transfer.h"
 
-class CNodeProgress final : public CDialog, private sunblind::ItemAccess, public sunblind::Steps {
+class CNodeProgress final : public CDialog, private sunblind::ItemAccess, public sunblind::TransferSteps {
 public:
     static constexpr DWORD kShowAfterMs = 250;
+    static constexpr DWORD kPumpMs = 50;
 
     // sheet: the window whose node is called and that owns this one.
     CNodeProgress(CWnd* sheet, const std::string& caption);
@@ -33,6 +35,12 @@ public:
 
     void Step(const std::string& what, int expectedCalls) override;
     bool StopAsked() override;
+    // Called with what the channels to be written hold, before the first
+    // write (the backup is made there).
+    std::function<void(const sunblind::NodeChannels&)> replacing;
+    void ReplacingChannels(const sunblind::NodeChannels& before) override {
+        if (replacing) replacing(before);
+    }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -1,6 +1,7 @@
 #include "sunblindpage.h"
 
 #include "fw/handles.h"
+#include "history.h"
 #include "page_items.h"
 #include "res/resource.h"
 
@@ -132,7 +133,7 @@ PageEdits CSunblindPage::Edits() const {
     return edits;
 }
 
-void CSunblindPage::OnRead() {
+std::optional<ChannelSettings> CSunblindPage::OnRead() {
     CWaitCursor wait;
     NodeItems node = Node();
     const PageRead shown = ReadPage(node, m_channel.number);
@@ -146,15 +147,21 @@ void CSunblindPage::OnRead() {
         m_luxClicked = false;
     }
     if (shown.block) ShowBlock(*shown.block);
+    return shown.settings;
 }
 
 void CSunblindPage::OnWrite() {
     CWaitCursor wait;
+    PageWrite written;
     {
         NodeItems node = Node();
-        WritePage(node, m_channel.number, Edits());
+        written = WritePage(node, m_channel.number, Edits());
     }
-    OnRead();
+    // The Read that follows every Write shows what the node took; the
+    // history gets what was there before, what was sent and that.
+    ChangeRecord record = NewRecord(GetParent(), "Write Sunblind " + std::to_string(m_channel.number));
+    record.channels.push_back({m_channel.number, written.before, written.wanted, OnRead()});
+    RecordChange(GetParent(), record, true);
 }
 
 void CSunblindPage::OnLuxLocal() {

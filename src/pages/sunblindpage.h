@@ -34,7 +34,8 @@ protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
     void RefreshLiveValues();
-    void OnRead();
+    // What the reads found, when all of them succeeded.
+    std::optional<sunblind::ChannelSettings> OnRead();
     void OnWrite();
     void OnLuxLocal();
     void OnLuxCommon();

@@ -1,5 +1,7 @@
 #include "sheet.h"
 
+#include <algorithm>
+
 #include "res/resource.h"
 
 thread_local COleControl* g_pCurrentControl = nullptr;
@@ -41,7 +43,10 @@ bool CSheet::Write(long index, BYTE_T* buffer, long length) {
 }
 
 bool CSheet::Name(char* buffer, long length) {
-    return m_pNodeReader && m_pNodeReader->GetNodeName(buffer, length) == 0;
+    if (!m_pNodeReader || m_pNodeReader->GetNodeName(buffer, length) != 0) return false;
+    m_knownName.assign(buffer, buffer + length);
+    m_knownName.resize(std::min(m_knownName.size(), m_knownName.find('\0')));
+    return true;
 }
 
 BOOL CSheet::OnInitDialog() {

@@ -29,6 +29,7 @@ public:
     sunblind::ItemAccess* Node() override { return this; }
     void SetOperationRunning(bool running) override { m_operationRunning = running; }
     bool OperationRunning() const override { return m_operationRunning; }
+    std::string KnownNodeName() const override { return m_knownName; }
 
 private:
     // The node through the host's interfaces; a call whose interface was not
@@ -43,6 +44,7 @@ private:
     com_ptr<INodeWriter> m_pNodeWriter;
     com_ptr<INodeReader> m_pNodeReader;
     bool m_operationRunning = false;
+    std::string m_knownName;  // the last name the node gave
 
     CBriselPropPage m_pageNodeInfo;
     CPage2PropPage m_pageSunblind1;

@@ -129,7 +129,7 @@ std::string WriteCalls(int c) {
 }
 
 // Steps that the user stops at a given step ("Writing Sunblind 2").
-struct StopAt final : Steps {
+struct StopAt final : TransferSteps {
     std::string at;
     std::vector<std::string> seen;
     std::vector<int> expected;

@@ -65,11 +65,13 @@ bool NodeItems::Name(std::string& name, long length) {
     return true;
 }
 
-Outcome NodeItems::Apply(const ItemChange& change) {
+Outcome NodeItems::Apply(const ItemChange& change, ValueBuffer* before, ValueBuffer* sent) {
     ValueBuffer buffer;
     if (!Read(change.item, kWriteReadLength, buffer)) return Outcome::ReadFailed;
+    if (before) *before = buffer;
     change.ApplyTo(buffer);
     buffer[change.writeLength] = 0;  // not handed over: the host sees only writeLength bytes
+    if (sent) *sent = buffer;
     return m_node->Write(change.item, buffer.data(), change.writeLength) ? Outcome::Taken : Outcome::Refused;
 }
 
@@ -113,6 +115,7 @@ NodeItems::Result NodeItems::ApplyAll(const std::vector<long>& items, const std:
         if (!Read(items[i], kWriteReadLength, held[i])) return fail(items[i]);
         known[i] = true;
     }
+    if (steps) steps->Replacing(items, held);
     for (std::size_t g = 0; g < groups.size(); ++g) {
         if (steps && steps->StopAsked()) return result.stopped = true, result;
         const std::vector<ItemChange>& changes = groups[g].changes;
@@ -126,12 +129,12 @@ NodeItems::Result NodeItems::ApplyAll(const std::vector<long>& items, const std:
         }
         if (steps) steps->Step("Writing " + groups[g].name, made + expected(g));
         std::vector<Outcome> outcomes(changes.size(), Outcome::Unchanged);
-        std::vector<ValueBuffer> after(changes.size());
+        std::vector<ValueBuffer> after(changes.size()), before(changes.size());
         for (std::size_t i = 0; i < changes.size(); ++i) {
             ValueBuffer& now = held[slot(changes[i].item)];
             ValueBuffer wanted = now;
             changes[i].ApplyTo(wanted);
-            after[i] = now;
+            after[i] = before[i] = now;
             if (wanted == now) continue;
             wanted[changes[i].writeLength] = 0;
             outcomes[i] = Outcome::Taken;
@@ -152,6 +155,7 @@ NodeItems::Result NodeItems::ApplyAll(const std::vector<long>& items, const std:
             if (!changes[i].HeldBy(held[s])) outcomes[i] = Outcome::NotTaken;
         }
         result.outcomes.push_back(outcomes);
+        result.before.push_back(before);
         result.readBack.push_back(after);
         result.groupsDone = g + 1;
     }

@@ -90,6 +90,9 @@ public:
     // is now expected to make `expectedCalls` node calls.
     virtual void Step(const std::string& what, int expectedCalls) = 0;
     virtual bool StopAsked() = 0;
+    // All of ApplyAll's first reads are made (`held`, per item of `items`)
+    // and nothing is written yet.
+    virtual void Replacing(const std::vector<long>& /*items*/, const std::vector<ValueBuffer>& /*held*/) {}
 
 protected:
     ~Steps() = default;
@@ -107,7 +110,9 @@ public:
 
     bool Read(long item, long length, ValueBuffer& buffer);
     bool Name(std::string& name, long length);  // up to the first zero
-    Outcome Apply(const ItemChange& change);
+    // `before` and `sent`, when given, get the bytes read and the bytes sent
+    // (left as they are when the read fails).
+    Outcome Apply(const ItemChange& change, ValueBuffer* before = nullptr, ValueBuffer* sent = nullptr);
 
     struct Result {
         bool readFailed = false;  // no group after groupsDone was written
@@ -117,6 +122,7 @@ public:
         // Per group done, per change: what happened and what the node holds
         // after (the read back, or the read before when not written).
         std::vector<std::vector<Outcome>> outcomes;
+        std::vector<std::vector<ValueBuffer>> before;  // what the change started from
         std::vector<std::vector<ValueBuffer>> readBack;
         std::vector<long> refused;  // items whose write the node reported failed
     };

@@ -55,7 +55,30 @@ std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error, St
     return channels;
 }
 
-TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted, Steps* steps) {
+namespace {
+
+// The channels whose items are all among `items`, from their buffers.
+NodeChannels ChannelsIn(const std::vector<long>& items, const std::vector<ValueBuffer>& buffers) {
+    NodeChannels channels;
+    auto buffer = [&](long item) -> const BYTE_T* {
+        const auto at = std::find(items.begin(), items.end(), item);
+        return at == items.end() ? nullptr : buffers[at - items.begin()].data();
+    };
+    for (int c = 1; c <= 4; ++c) {
+        const Channel& ch = ChannelInfo(c);
+        if (buffer(ch.driveTimeItem) && buffer(kFlagRecord) && buffer(ch.settingsRecord))
+            channels[c - 1] = TakeChannelSettings(buffer(ch.driveTimeItem), buffer(kFlagRecord), buffer(ch.settingsRecord), c);
+    }
+    return channels;
+}
+
+}  // namespace
+
+void TransferSteps::Replacing(const std::vector<long>& items, const std::vector<ValueBuffer>& held) {
+    ReplacingChannels(ChannelsIn(items, held));
+}
+
+TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted, TransferSteps* steps) {
     TransferResult result;
     std::vector<int> channels;
     std::vector<ChangeGroup> groups;
@@ -94,6 +117,24 @@ TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted, Steps*
         }
         if (changed) result.written.push_back(channels[g]);
         if (!taken) result.notTaken.push_back(channels[g]);
+        if (!changed) continue;
+        // The channel before (what was read before its first write, or what
+        // its unchanged items held) and after (its read-back).
+        ChannelRecord record;
+        record.channel = channels[g];
+        record.wanted = *wanted[channels[g] - 1];
+        std::vector<long> items;
+        std::vector<ValueBuffer> before, after;
+        bool readBack = true;
+        for (std::size_t i = 0; i < groups[g].changes.size(); ++i) {
+            items.push_back(groups[g].changes[i].item);
+            before.push_back(done.before[g][i]);
+            after.push_back(done.readBack[g][i]);
+            readBack = readBack && done.outcomes[g][i] != Outcome::NotReadBack;
+        }
+        record.before = *ChannelsIn(items, before)[channels[g] - 1];
+        if (readBack) record.after = *ChannelsIn(items, after)[channels[g] - 1];
+        result.records.push_back(record);
     }
     return result;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "change_record.h"
 #include "node_items.h"
 #include "setting_values.h"
 
@@ -29,7 +30,18 @@ ChannelSettings TakeChannelSettings(const BYTE_T* driveTime, const BYTE_T* recor
 // (asked before each read).
 std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error, Steps* steps = nullptr);
 
+// Steps of a transfer, told also what the channels to be written hold right
+// before the first write (for a backup of them).
+class TransferSteps : public Steps {
+public:
+    virtual void ReplacingChannels(const NodeChannels& /*before*/) {}
+
+private:
+    void Replacing(const std::vector<long>& items, const std::vector<ValueBuffer>& held) final;
+};
+
 struct TransferResult {
+    std::vector<ChannelRecord> records;  // per channel written: before, wanted, read back
     std::vector<int> written;     // channels changed (whole, with their read-back)
     std::vector<int> notTaken;    // channels whose read-back differs from what was written
     std::vector<int> notWritten;  // channels left as they were: stopped, or a read failed
@@ -42,7 +54,7 @@ struct TransferResult {
 // bytes would not change is not written, a read that fails before any
 // write leaves the node untouched, and every written item is read back and
 // compared channel by channel.
-TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted, Steps* steps = nullptr);
+TransferResult WriteChannels(NodeItems& node, const NodeChannels& wanted, TransferSteps* steps = nullptr);
 
 // What would change, per channel present in both.
 struct ChannelChange {

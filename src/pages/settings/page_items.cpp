@@ -2,20 +2,25 @@
 
 #include <algorithm>
 
+#include "node_transfer.h"
+
 namespace sunblind {
 
 PageRead ReadPage(NodeItems& node, int channel) {
     const Channel& ch = ChannelInfo(channel);
     const CBitConverter conv;
     PageRead shown;
-    ValueBuffer buffer;
-    if (node.Read(ch.driveTimeItem, kDisplayReadLength, buffer)) shown.topDownTime = DecodeTopDownTime(conv, buffer.data());
-    if (node.Read(kFlagRecord, kDisplayReadLength, buffer)) {
-        shown.luxCommon = DecodeLuxSourceCommon(conv, buffer.data(), channel);
-        if (ch.settingsRecord == kFlagRecord) shown.block = DecodeBlock(conv, buffer.data(), ch.blockStart);
+    ValueBuffer drive, flag, record;
+    if (node.Read(ch.driveTimeItem, kDisplayReadLength, drive)) shown.topDownTime = DecodeTopDownTime(conv, drive.data());
+    if (node.Read(kFlagRecord, kDisplayReadLength, flag)) {
+        shown.luxCommon = DecodeLuxSourceCommon(conv, flag.data(), channel);
+        if (ch.settingsRecord == kFlagRecord) shown.block = DecodeBlock(conv, flag.data(), ch.blockStart);
     }
-    if (ch.settingsRecord != kFlagRecord && node.Read(ch.settingsRecord, kDisplayReadLength, buffer))
-        shown.block = DecodeBlock(conv, buffer.data(), ch.blockStart);
+    if (ch.settingsRecord != kFlagRecord && node.Read(ch.settingsRecord, kDisplayReadLength, record))
+        shown.block = DecodeBlock(conv, record.data(), ch.blockStart);
+    if (shown.topDownTime && shown.luxCommon && shown.block)
+        shown.settings = TakeChannelSettings(drive.data(), flag.data(),
+                                             ch.settingsRecord == kFlagRecord ? flag.data() : record.data(), channel);
     return shown;
 }
 
@@ -42,8 +47,19 @@ std::vector<ItemChange> PageChanges(int channel, const PageEdits& edits) {
     return ChannelChanges(channel, s, parts);
 }
 
-void WritePage(NodeItems& node, int channel, const PageEdits& edits) {
-    for (const ItemChange& change : PageChanges(channel, edits)) node.Apply(change);
+PageWrite WritePage(NodeItems& node, int channel, const PageEdits& edits) {
+    const Channel& ch = ChannelInfo(channel);
+    // Per item as read and as sent: the drive time item, record 21, the
+    // settings record (record 21 again for channels 1 and 2).
+    ValueBuffer before[3] = {}, sent[3] = {};
+    auto slot = [&](long item) { return item == ch.driveTimeItem ? 0 : item == kFlagRecord ? 1 : 2; };
+    for (const ItemChange& change : PageChanges(channel, edits)) {
+        const int i = slot(change.item);
+        node.Apply(change, &before[i], &sent[i]);
+    }
+    const int record = ch.settingsRecord == kFlagRecord ? 1 : 2;
+    return {TakeChannelSettings(before[0].data(), before[1].data(), before[record].data(), channel),
+            TakeChannelSettings(sent[0].data(), sent[1].data(), sent[record].data(), channel)};
 }
 
 LiveValues ReadLive(NodeItems& node, int channel) {

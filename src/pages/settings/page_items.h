@@ -20,6 +20,7 @@ struct PageRead {
     std::optional<std::string> topDownTime;
     std::optional<bool> luxCommon;
     std::optional<BlockValues> block;
+    std::optional<ChannelSettings> settings;  // the bytes, when every read succeeded
 };
 PageRead ReadPage(NodeItems& node, int channel);
 
@@ -36,7 +37,12 @@ struct PageEdits {
 // channels 3 and 4.
 std::vector<ItemChange> PageChanges(int channel, const PageEdits& edits);
 // Applies each in turn (NodeItems::Apply: a failed read skips its item).
-void WritePage(NodeItems& node, int channel, const PageEdits& edits);
+// Returns the channel as each item's read before its write found it, and
+// as written; an item whose read failed counts as unchanged.
+struct PageWrite {
+    ChannelSettings before, wanted;
+};
+PageWrite WritePage(NodeItems& node, int channel, const PageEdits& edits);
 
 // The live values: record 21's flag chooses the common or the channel's
 // local lux item; then the level item. Empty where a read failed.

@@ -1,0 +1,67 @@
+// CNodeHistory: what this user's changes left of a node, in the user's
+// profile: %LOCALAPPDATA%\Brisel\History\<node name>\ holds a backup of what
+// each change replaced (a settings file named by time and action) and
+// changes.csv, the change log. Written only when the user changes a node.
+//
+// One named mutex of the session serialises every writer (processes and
+// apartments alike): no row is lost and no backup overwritten. The newest
+// kKeepBackups backups are kept; the log rolls over to a dated file at
+// kLogLimit bytes. A history that cannot be written never stops a change:
+// the caller shows why.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "change_record.h"
+
+class CNodeHistory {
+public:
+    static constexpr std::size_t kKeepBackups = 500;
+    static constexpr long long kLogLimit = 1024 * 1024;
+
+    // nodeName: the node's name as the host gives it (single-byte).
+    explicit CNodeHistory(const std::string& nodeName);
+
+    const std::wstring& Folder() const { return m_folder; }
+
+    // Makes the folder and tries a file in it; false with the reason.
+    bool CanWrite(std::string& error) const;
+    // The backup of what the record's channels held before; false with the
+    // reason (nothing half-written stays).
+    bool Backup(const sunblind::ChangeRecord& record, std::string& error) const;
+    // The record's rows appended to the change log.
+    bool Log(const sunblind::ChangeRecord& record, std::string& error) const;
+
+    struct Entry {
+        std::wstring path;
+        std::string time, action;  // from the name; action as UTF-8
+    };
+    // The backups, newest first.
+    std::vector<Entry> Backups() const;
+
+    // The time now with its offset from UTC, and the Windows user (UTF-8).
+    static sunblind::LocalTime Now();
+    static std::string User();
+
+private:
+    std::wstring m_folder;
+};
+
+class CWnd;
+
+// Records a change the sheet's node was given: the backup first when
+// `backup` (a change whose backup could not be made before it: the page's
+// Write reads each item only right before writing it), then the log rows.
+// The node is named by the name it last gave (no node call). What went
+// wrong, if anything, is kept for the node-information tab.
+void RecordChange(CWnd* sheet, const sunblind::ChangeRecord& record, bool backup);
+// A record of a change of the sheet's node, timed now.
+sunblind::ChangeRecord NewRecord(CWnd* sheet, const std::string& action);
+
+// Why the history of this thread's last change could not be written, or
+// empty; set by RecordChange and by the node-information tab's commands.
+const std::string& HistoryProblem();
+void SetHistoryProblem(const std::string& problem);
