@@ -399,6 +399,7 @@ bool Progress(Rig& rig, const Inspect& inspect) {
     };
     rig.Click(page, IDC_COPY);
     rig.node.beforeCall = nullptr;
+    rig.node.latencyMs = 0;
     return shown;
 }
 

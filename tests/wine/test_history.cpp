@@ -26,6 +26,7 @@ namespace {
 // "Hall Zürich 7" as the host gives it: single-byte, Windows-1252.
 const char kNodeName[] = "Hall Z\xFCrich 7";
 const char kFolderName[] = "Hall Zürich 7";
+const char kLogHeaderForTest[] = "\xEF\xBB\xBFTime,User,Node,Action,Channel,Setting,Before,After,Check\r\n";
 
 // A fresh profile for this process; the node's history folder in it.
 std::string FreshProfile(const std::string& name) {
@@ -149,7 +150,8 @@ static void test_backup_log_and_restore() {
     }
 }
 
-// The newest 500 backups stay: the 501st removes the oldest.
+// The newest 500 backups stay: the 501st removes the oldest; a change log
+// of 1 MB goes on in a new file, the full one kept under a dated name.
 static void test_backups_kept_within_bounds() {
     const std::string folder = FreshProfile("history-bounds");
     CreateDirectoryW(brhost::Wide(folder.substr(0, folder.rfind("\\History\\")) ).c_str(), nullptr);
@@ -160,6 +162,8 @@ static void test_backups_kept_within_bounds() {
         wsprintfA(name, "\\2020-01-%02d %02d.%02d.00.000 Write Sunblind 1.txt", 1 + i / 100, (i / 10) % 10, i % 10);
         testutil::Spit(folder + name, "old");
     }
+    const std::string full = std::string(kLogHeaderForTest) + std::string(1024 * 1024, 'x') + "\r\n";
+    testutil::Spit(folder + "\\changes.csv", full);
     Rig rig;
     rig.node.SetName(kNodeName);
     FillJunk(rig.node, 22);
@@ -172,6 +176,14 @@ static void test_backups_kept_within_bounds() {
            backups.back().compare(0, 4, "2020") != 0,
        "%u backups, the oldest %s, the newest %s", unsigned(backups.size()),
        backups.empty() ? "-" : backups.front().c_str(), backups.empty() ? "-" : backups.back().c_str());
+    std::vector<std::string> logs;
+    for (const std::string& n : testutil::Names(folder))
+        if (n.compare(0, 7, "changes") == 0) logs.push_back(n);
+    const auto fresh = testcsv::Read(testutil::Slurp(folder + "\\changes.csv"));
+    ok(logs.size() == 2 && logs[0].compare(0, 8, "changes ") == 0 &&
+           testutil::Slurp(folder + "\\" + logs[0]) == full && fresh.size() == 2 && fresh[1][5] == "Down setpoint",
+       "%u logs (%s), the new one %u lines", unsigned(logs.size()), logs.empty() ? "-" : logs[0].c_str(),
+       unsigned(fresh.size()));
 }
 
 // A file where the node's history folder should be: the change table says

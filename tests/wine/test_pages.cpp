@@ -858,9 +858,10 @@ HWND ProgressWindow() {
 // Another thread that sends the sheet one message and notes the answer.
 struct Probe {
     HWND sheet;
-    volatile LONG answered = 0;
+    volatile LONG sending = 0, answered = 0;
     static DWORD WINAPI Run(void* p) {
         auto* probe = static_cast<Probe*>(p);
+        InterlockedExchange(&probe->sending, 1);
         SendMessageW(probe->sheet, WM_NULL, 0, 0);
         InterlockedExchange(&probe->answered, 1);
         return 0;
@@ -912,6 +913,9 @@ static void test_progress_and_stop() {
             if (++writes == 1) {
                 // Another thread's message, answered between node calls.
                 thread = CreateThread(nullptr, 0, Probe::Run, &probe, 0, nullptr);
+                // Its message waits for this thread before the write is made.
+                for (int i = 0; i < 200 && !probe.sending; ++i) Sleep(10);
+                Sleep(50);
                 sheetEnabled = IsWindowEnabled(rig.Sheet()) != FALSE;
                 // A key for the sheet's Copy button meanwhile starts nothing.
                 PostMessageA(GetDlgItem(page, IDC_COPY), WM_KEYDOWN, VK_SPACE, 0);
@@ -930,6 +934,7 @@ static void test_progress_and_stop() {
         const std::size_t start = rig.node.log.size();
         rig.Click(page, IDC_COPY);
         rig.node.beforeCall = nullptr;
+        rig.node.latencyMs = 0;  // else the 50 ms live ticks, slower than their period, flood the queue
         if (thread) WaitForSingleObject(thread, 5000), CloseHandle(thread);
         ok(step == "Writing Sunblind 2 ..." && calls.compare(0, 5, "5 of ") == 0 && !sheetEnabled,
            "%s: at the first write the window says \"%s\", \"%s\"; sheet %s", row.name, step.c_str(), calls.c_str(),
