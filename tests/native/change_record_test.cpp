@@ -29,16 +29,26 @@ LocalTime Time() {
     return t;
 }
 
-TEST(ChangeRecord, LogLinesReadBackAsTheirFields) {
+// A change of `node` by `action`, and a channel of it that does not change.
+ChangeRecord Record(const char* node, const char* action) {
     ChangeRecord r;
     r.time = Time();
-    r.user = "Zoë";
-    r.node = "Hall, east \"A\"";
-    r.action = "Write Sunblind 2";
+    r.node = node;
+    r.action = action;
+    return r;
+}
+
+ChannelRecord Unchanged(int channel) {
     ChannelRecord c;
-    c.channel = 2;
-    c.before = Factory();
-    c.wanted = c.before;
+    c.channel = channel;
+    c.before = c.wanted = Factory();
+    return c;
+}
+
+TEST(ChangeRecord, LogLinesReadBackAsTheirFields) {
+    ChangeRecord r = Record("Hall, east \"A\"", "Write Sunblind 2");
+    r.user = "Zoë";
+    ChannelRecord c = Unchanged(2);
     c.wanted.block[0] = 0x46, c.wanted.block[1] = 0x50;  // down 18000
     c.wanted.luxCommon = true;
     c.wanted.driveTime = {0x01, 0x90};  // 40.0 s
@@ -51,9 +61,7 @@ TEST(ChangeRecord, LogLinesReadBackAsTheirFields) {
     unread.wanted = unread.before;
     unread.wanted.block[3] = 0x89;  // up 5001
     r.channels.push_back(unread);
-    ChannelRecord same = c;
-    same.channel = 3;
-    same.wanted = same.before;  // nothing to change: no line
+    const ChannelRecord same = Unchanged(3);  // nothing to change: no line
     r.channels.push_back(same);
 
     const auto rows = testcsv::Read(std::string(kLogHeader) + LogLines(r));
@@ -89,19 +97,10 @@ TEST(ChangeRecord, TimesWithTheirOffset) {
 }
 
 TEST(ChangeRecord, BackupHoldsTheChangedChannelsAsTheyWere) {
-    ChangeRecord r;
-    r.time = Time();
-    r.node = "Node 1";
-    r.action = "Copy Sunblind 1 to Sunblind 3";
-    ChannelRecord c;
-    c.channel = 3;
-    c.before = Factory();
-    c.wanted = c.before;
+    ChangeRecord r = Record("Node 1", "Copy Sunblind 1 to Sunblind 3");
+    ChannelRecord c = Unchanged(3);
     c.wanted.block[9] = 7;
-    ChannelRecord same = c;
-    same.channel = 1;
-    same.wanted = same.before;
-    r.channels = {same, c};
+    r.channels = {Unchanged(1), c};
     const SettingsFile file = BackupFile(r);
     EXPECT_FALSE(file.channels[0]);
     ASSERT_TRUE(file.channels[2]);

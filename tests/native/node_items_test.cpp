@@ -336,4 +336,43 @@ TEST(NodeSeam, StopFinishesTheChannelInProgressAndNoOther) {
     EXPECT_EQ(node.Log(), "");
 }
 
+// What a Load or Copy tells its history: the channels it will write as the
+// node holds them, before the first write; and per channel written, before,
+// wanted and as read back (none when that read failed).
+TEST(NodeSeam, TheHistorySeesTheChannelsBeforeTheFirstWrite) {
+    struct Hook final : TransferSteps {
+        FakeNode* node;
+        std::size_t callsBefore = 0;
+        NodeChannels seen;
+        void Step(const std::string&, int) override {}
+        bool StopAsked() override { return false; }
+        void ReplacingChannels(const NodeChannels& before) override {
+            callsBefore = node->log.size();
+            seen = before;
+        }
+    };
+    FakeNode node(41);
+    const FakeNode before(41);
+    NodeChannels wanted;
+    wanted[1] = Other(Held(node, 2));
+    wanted[3] = Held(node, 4);  // unchanged: not written, no record
+    Hook hook;
+    hook.node = &node;
+    node.dropWrite = {31};  // Sunblind 2's drive time answered but not kept
+    NodeItems items(&node);
+    const TransferResult r = WriteChannels(items, wanted, &hook);
+    EXPECT_EQ(node.Log().substr(0, 34), "R21:32 R22:32 R31:32 R32:32 W31:2 ");  // 22: Sunblind 4
+    EXPECT_EQ(hook.callsBefore, 4u);
+    ASSERT_TRUE(hook.seen[1] && hook.seen[3]);
+    EXPECT_EQ(*hook.seen[1], Held(before, 2));
+    EXPECT_EQ(*hook.seen[3], Held(before, 4));
+    ASSERT_EQ(r.records.size(), 1u);
+    EXPECT_EQ(r.records[0].channel, 2);
+    EXPECT_EQ(r.records[0].before, Held(before, 2));
+    EXPECT_EQ(r.records[0].wanted, *wanted[1]);
+    ASSERT_TRUE(r.records[0].after);
+    EXPECT_EQ(*r.records[0].after, Held(node, 2));
+    EXPECT_NE(r.records[0].after->driveTime, wanted[1]->driveTime);  // not kept: the log says "not taken"
+}
+
 }  // namespace
