@@ -82,15 +82,24 @@ CNodeHistory::CNodeHistory(const std::string& nodeName) {
 }
 
 bool CNodeHistory::CanWrite(std::string& error) const {
-    HistoryLock lock;
-    if (!lock.Held()) return error = "the history is held by another program", false;
-    if (!MakeFolders(LocalAppData(), m_folder, error)) return false;
+    // Makes nothing: a change the user then cancels leaves no trace. The
+    // nearest folder that exists must take a file, and nothing but folders
+    // may stand on the way down from it.
+    if (m_folder.empty()) return error = "the user's local application data folder is not known", false;
+    std::wstring existing = m_folder;
+    while (GetFileAttributesW(existing.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const std::size_t slash = existing.rfind(L'\\');
+        if (slash == std::wstring::npos || slash < 3) break;
+        existing.resize(slash);
+    }
+    if (!IsFolder(existing))
+        return error = "\"" + AfxUtf8FromWide(existing) + "\" cannot be made: a file of that name is in its place", false;
     wchar_t tag[64];
     wsprintfW(tag, L"\\.brisel-%lX-%lX.probe", GetCurrentProcessId(), GetCurrentThreadId());
-    const std::wstring probe = m_folder + tag;
+    const std::wstring probe = existing + tag;
     unique_file file(AsOwnedFile(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)));
-    if (!file) return error = Failed("nothing can be written in", m_folder), false;
+    if (!file) return error = Failed("nothing can be written in", existing), false;
     return true;
 }
 

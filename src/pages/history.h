@@ -27,7 +27,8 @@ public:
 
     const std::wstring& Folder() const { return m_folder; }
 
-    // Makes the folder and tries a file in it; false with the reason.
+    // Whether the folder could be made and written (tried in the nearest
+    // folder that exists; nothing is made); false with the reason.
     bool CanWrite(std::string& error) const;
     // The backup of what the record's channels held before; false with the
     // reason (nothing half-written stays).

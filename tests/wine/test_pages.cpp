@@ -855,15 +855,35 @@ HWND ProgressWindow() {
     return found;
 }
 
-// Another thread that sends the sheet one message and notes the answer.
+// Another thread's message to a window of the sheet's thread, which notes
+// as it answers how many node calls had been made by then: the thread
+// answers between node calls, not only after the operation.
 struct Probe {
-    HWND sheet;
-    volatile LONG sending = 0, answered = 0;
+    const simnode::Node* node;
+    HWND target = nullptr;
+    volatile LONG sending = 0;
+    std::size_t answeredAt = 0;
+
+    explicit Probe(const simnode::Node* n) : node(n) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"BriselTestProbe";
+        RegisterClassW(&wc);  // once per process; later calls fail harmlessly
+        target = CreateWindowW(L"BriselTestProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(target, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~Probe() { DestroyWindow(target); }
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<Probe*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (message != WM_APP || !self) return DefWindowProcW(hwnd, message, wParam, lParam);
+        self->answeredAt = self->node->log.size();
+        return 0;
+    }
     static DWORD WINAPI Run(void* p) {
         auto* probe = static_cast<Probe*>(p);
         InterlockedExchange(&probe->sending, 1);
-        SendMessageW(probe->sheet, WM_NULL, 0, 0);
-        InterlockedExchange(&probe->answered, 1);
+        SendMessageW(probe->target, WM_APP, 0, 0);
         return 0;
     }
 };
@@ -901,9 +921,9 @@ static void test_progress_and_stop() {
         int writes = 0;
         bool sheetEnabled = true;
         std::string step, calls;
-        Probe probe{rig.Sheet()};
+        Probe probe(&rig.node);
         HANDLE thread = nullptr;
-        std::size_t answeredBefore = 0, end = 0;
+        std::size_t end = 0;
         rig.node.beforeCall = [&](simnode::Call::Op op, long) {
             // Slow while the operation runs: the live reads between (the
             // table is open then) would take the thread whole at this pace.
@@ -924,7 +944,6 @@ static void test_progress_and_stop() {
                 step = progress ? wtest::Text(GetDlgItem(progress, IDC_PROGRESS_STEP)) : "<no window>";
                 calls = progress && IsWindowVisible(progress) ? wtest::Text(GetDlgItem(progress, IDC_PROGRESS_CALLS)) : "<hidden>";
             }
-            if (probe.answered && !answeredBefore) answeredBefore = rig.node.log.size();
             if (writes == row.stopAtWrite) {
                 HWND progress = ProgressWindow();
                 if (row.escape) PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
@@ -939,8 +958,8 @@ static void test_progress_and_stop() {
         ok(step == "Writing Sunblind 2 ..." && calls.compare(0, 5, "5 of ") == 0 && !sheetEnabled,
            "%s: at the first write the window says \"%s\", \"%s\"; sheet %s", row.name, step.c_str(), calls.c_str(),
            sheetEnabled ? "enabled" : "disabled");
-        ok(answeredBefore > 0 && answeredBefore < end, "%s: the other thread's message answered at call %u of %u",
-           row.name, unsigned(answeredBefore - start), unsigned(end - start));
+        ok(probe.answeredAt > start && probe.answeredAt < end, "%s: the other thread's message answered at call %d of %u",
+           row.name, int(probe.answeredAt) - int(start), unsigned(end - start));
         // Nothing but the Copy's own calls: six reads and the name for the
         // table; after it (live reads may come while the table is open) five
         // reads of 32 bytes (records 21, 22 and the targets' drive times),
