@@ -198,13 +198,6 @@ std::string CNodeHistory::User() {
     return GetUserNameW(name, &size) ? AfxUtf8FromWide(name) : std::string();
 }
 
-namespace {
-thread_local std::string t_historyProblem;
-}
-
-const std::string& HistoryProblem() { return t_historyProblem; }
-void SetHistoryProblem(const std::string& problem) { t_historyProblem = problem; }
-
 ChangeRecord NewRecord(CWnd* sheet, const std::string& action) {
     ChangeRecord record;
     record.time = CNodeHistory::Now();
@@ -218,6 +211,6 @@ void RecordChange(CWnd* sheet, const ChangeRecord& record, bool backup) {
     if (!Changes(record)) return;
     const CNodeHistory history(KnownNodeName(sheet));
     std::string error;
-    if ((!backup || history.Backup(record, error)) && history.Log(record, error)) return SetHistoryProblem("");
-    SetHistoryProblem(error);
+    if ((!backup || history.Backup(record, error)) && history.Log(record, error)) error.clear();
+    SetHistoryProblem(sheet, error);
 }

@@ -57,12 +57,8 @@ class CWnd;
 // `backup` (a change whose backup could not be made before it: the page's
 // Write reads each item only right before writing it), then the log rows.
 // The node is named by the name it last gave (no node call). What went
-// wrong, if anything, is kept for the node-information tab.
+// wrong, if anything, is kept by the sheet for the node-information tab.
 void RecordChange(CWnd* sheet, const sunblind::ChangeRecord& record, bool backup);
 // A record of a change of the sheet's node, timed now.
 sunblind::ChangeRecord NewRecord(CWnd* sheet, const std::string& action);
 
-// Why the history of this thread's last change could not be written, or
-// empty; set by RecordChange and by the node-information tab's commands.
-const std::string& HistoryProblem();
-void SetHistoryProblem(const std::string& problem);

@@ -25,3 +25,12 @@ std::string KnownNodeName(CWnd* parent) {
     auto* source = dynamic_cast<INodeSource*>(parent);
     return source ? source->KnownNodeName() : std::string();
 }
+
+std::string HistoryProblem(CWnd* parent) {
+    auto* source = dynamic_cast<INodeSource*>(parent);
+    return source ? source->HistoryProblem() : std::string();
+}
+
+void SetHistoryProblem(CWnd* parent, const std::string& problem) {
+    if (auto* source = dynamic_cast<INodeSource*>(parent)) source->SetHistoryProblem(problem);
+}

@@ -59,6 +59,12 @@ public:
     // The name the node gave at the last successful name call (the
     // node-information tab asks as the sheet opens); no call is made.
     virtual std::string KnownNodeName() const = 0;
+    // Why the history of the last change could not be written, or empty.
+    // Kept by the sheet: a thread_local string in the module would keep it
+    // loaded until its thread ends (the C++ runtime holds a reference to a
+    // module with thread-exit destructors pending).
+    virtual void SetHistoryProblem(const std::string& problem) = 0;
+    virtual std::string HistoryProblem() const = 0;
 
 protected:
     ~INodeSource() = default;
@@ -73,3 +79,5 @@ sunblind::ItemAccess* NodeOf(CWnd* parent);
 bool OperationRunning(CWnd* parent);
 void SetOperationRunning(CWnd* parent, bool running);
 std::string KnownNodeName(CWnd* parent);
+std::string HistoryProblem(CWnd* parent);
+void SetHistoryProblem(CWnd* parent, const std::string& problem);

@@ -235,7 +235,7 @@ void CBriselPropPage::ConfirmAndWrite(const NodeChannels& current, const NodeCha
     }
     record.channels = result.records;
     if (historyError.empty()) history.Log(record, historyError);
-    SetHistoryProblem(historyError);
+    SetHistoryProblem(GetParent(), historyError);
     ShowHistory();
     if (result.error.empty() && result.notTaken.empty() && !result.stopped && historyError.empty()) {
         Message(caption, "The settings were written and read back: the node holds them.", MB_OK | MB_ICONINFORMATION);
@@ -261,9 +261,9 @@ void CBriselPropPage::ConfirmAndWrite(const NodeChannels& current, const NodeCha
 
 void CBriselPropPage::ShowHistory() {
     const CNodeHistory history(KnownNodeName(GetParent()));
-    const std::string text = HistoryProblem().empty()
-                                 ? "History: " + AfxUtf8FromWide(history.Folder())
-                                 : "The history was not written: " + HistoryProblem();
+    const std::string problem = HistoryProblem(GetParent());
+    const std::string text = problem.empty() ? "History: " + AfxUtf8FromWide(history.Folder())
+                                             : "The history was not written: " + problem;
     SetDlgItemTextW(m_hWnd, IDC_HISTORY, AfxWideFromUtf8(text).c_str());
 }
 

@@ -30,6 +30,8 @@ public:
     void SetOperationRunning(bool running) override { m_operationRunning = running; }
     bool OperationRunning() const override { return m_operationRunning; }
     std::string KnownNodeName() const override { return m_knownName; }
+    void SetHistoryProblem(const std::string& problem) override { m_historyProblem = problem; }
+    std::string HistoryProblem() const override { return m_historyProblem; }
 
 private:
     // The node through the host's interfaces; a call whose interface was not
@@ -45,6 +47,7 @@ private:
     com_ptr<INodeReader> m_pNodeReader;
     bool m_operationRunning = false;
     std::string m_knownName;  // the last name the node gave
+    std::string m_historyProblem;
 
     CBriselPropPage m_pageNodeInfo;
     CPage2PropPage m_pageSunblind1;
