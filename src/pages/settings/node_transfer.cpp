@@ -25,6 +25,22 @@ std::vector<long> ChannelItems(const std::array<bool, 4>& which) {
     return items;
 }
 
+// The channels whose items are all among `items`, from their buffers.
+NodeChannels ChannelsIn(const std::vector<long>& items, const std::vector<ValueBuffer>& buffers) {
+    NodeChannels channels;
+    auto buffer = [&](long item) -> const BYTE_T* {
+        const auto at = std::find(items.begin(), items.end(), item);
+        return at == items.end() ? nullptr : buffers[at - items.begin()].data();
+    };
+    for (int c = 1; c <= 4; ++c) {
+        const Channel& ch = ChannelInfo(c);
+        if (buffer(ch.driveTimeItem) && buffer(kFlagRecord) && buffer(ch.settingsRecord))
+            channels[c - 1] = TakeChannelSettings(buffer(ch.driveTimeItem), buffer(kFlagRecord), buffer(ch.settingsRecord), c);
+    }
+    return channels;
+}
+
+
 }  // namespace
 
 ChannelSettings TakeChannelSettings(const BYTE_T* driveTime, const BYTE_T* record21, const BYTE_T* settingsRecord,
@@ -46,33 +62,9 @@ std::optional<NodeChannels> ReadChannels(NodeItems& node, std::string& error, St
         if (steps && steps->StopAsked()) return error.clear(), std::nullopt;
         if (!node.Read(items[i], kDisplayReadLength, buffers[i])) return error = ReadFailed(items[i]), std::nullopt;
     }
-    auto buffer = [&](long item) { return buffers[std::find(items.begin(), items.end(), item) - items.begin()].data(); };
-    NodeChannels channels;
-    for (int c = 1; c <= 4; ++c) {
-        const Channel& ch = ChannelInfo(c);
-        channels[c - 1] = TakeChannelSettings(buffer(ch.driveTimeItem), buffer(kFlagRecord), buffer(ch.settingsRecord), c);
-    }
-    return channels;
+    return ChannelsIn(items, buffers);
 }
 
-namespace {
-
-// The channels whose items are all among `items`, from their buffers.
-NodeChannels ChannelsIn(const std::vector<long>& items, const std::vector<ValueBuffer>& buffers) {
-    NodeChannels channels;
-    auto buffer = [&](long item) -> const BYTE_T* {
-        const auto at = std::find(items.begin(), items.end(), item);
-        return at == items.end() ? nullptr : buffers[at - items.begin()].data();
-    };
-    for (int c = 1; c <= 4; ++c) {
-        const Channel& ch = ChannelInfo(c);
-        if (buffer(ch.driveTimeItem) && buffer(kFlagRecord) && buffer(ch.settingsRecord))
-            channels[c - 1] = TakeChannelSettings(buffer(ch.driveTimeItem), buffer(kFlagRecord), buffer(ch.settingsRecord), c);
-    }
-    return channels;
-}
-
-}  // namespace
 
 void TransferSteps::Replacing(const std::vector<long>& items, const std::vector<ValueBuffer>& held) {
     ReplacingChannels(ChannelsIn(items, held));
