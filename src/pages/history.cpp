@@ -5,7 +5,6 @@
 #include "fw/files.h"
 #include "fw/handles.h"
 #include "fw/text.h"
-#include "pages/nodeaccess.h"
 
 using namespace sunblind;
 
@@ -81,6 +80,15 @@ CNodeHistory::CNodeHistory(const std::string& nodeName) {
     m_folder = base + L"\\Brisel\\History\\" + AfxWideFromUtf8(name);
 }
 
+CNodeHistory CNodeHistory::OfSettingsFile(const std::wstring& path) {
+    CNodeHistory history;
+    const std::wstring base = LocalAppData();
+    if (!base.empty())
+        history.m_folder = base + L"\\Brisel\\Settings file history\\" +
+                           AfxWideFromUtf8(FileHistoryName(AfxUtf8FromWide(path)));
+    return history;
+}
+
 bool CNodeHistory::CanWrite(std::string& error) const {
     // Makes nothing: a change the user then cancels leaves no trace. The
     // nearest folder that exists must take a file, and nothing but folders
@@ -105,11 +113,15 @@ bool CNodeHistory::CanWrite(std::string& error) const {
 
 bool CNodeHistory::Backup(const ChangeRecord& record, std::string& error) const {
     if (!Changes(record)) return true;
+    return Keep(record.time, record.action, FormatSettingsFile(BackupFile(record)), error);
+}
+
+bool CNodeHistory::Keep(const LocalTime& time, const std::string& action, const std::string& bytes,
+                        std::string& error) const {
     HistoryLock lock;
     if (!lock.Held()) return error = "the history is held by another program", false;
     if (!MakeFolders(LocalAppData(), m_folder, error)) return false;
-    const std::string bytes = FormatSettingsFile(BackupFile(record));
-    const std::wstring name = AfxWideFromUtf8(BackupName(record.time, record.action));
+    const std::wstring name = AfxWideFromUtf8(BackupName(time, action));
     // Another change in the same millisecond gets " (2)", " (3)" ...
     std::wstring path;
     unique_file file;
@@ -196,21 +208,4 @@ std::string CNodeHistory::User() {
     wchar_t name[257] = {};
     DWORD size = 257;
     return GetUserNameW(name, &size) ? AfxUtf8FromWide(name) : std::string();
-}
-
-ChangeRecord NewRecord(CWnd* sheet, const std::string& action) {
-    ChangeRecord record;
-    record.time = CNodeHistory::Now();
-    record.user = CNodeHistory::User();
-    record.node = AfxUtf8FromWide(AfxWideFromBytes(KnownNodeName(sheet)));
-    record.action = action;
-    return record;
-}
-
-void RecordChange(CWnd* sheet, const ChangeRecord& record, bool backup) {
-    if (!Changes(record)) return;
-    const CNodeHistory history(KnownNodeName(sheet));
-    std::string error;
-    if ((!backup || history.Backup(record, error)) && history.Log(record, error)) error.clear();
-    SetHistoryProblem(sheet, error);
 }

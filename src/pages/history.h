@@ -24,6 +24,9 @@ public:
 
     // nodeName: the node's name as the host gives it (single-byte).
     explicit CNodeHistory(const std::string& nodeName);
+    // A settings file's own history, kept apart from the nodes':
+    // %LOCALAPPDATA%\Brisel\Settings file history\<FileHistoryName>\.
+    static CNodeHistory OfSettingsFile(const std::wstring& path);
 
     const std::wstring& Folder() const { return m_folder; }
 
@@ -33,6 +36,9 @@ public:
     // The backup of what the record's channels held before; false with the
     // reason (nothing half-written stays).
     bool Backup(const sunblind::ChangeRecord& record, std::string& error) const;
+    // `bytes` kept as a backup named by time and action (as Backup does).
+    bool Keep(const sunblind::LocalTime& time, const std::string& action, const std::string& bytes,
+              std::string& error) const;
     // The record's rows appended to the change log.
     bool Log(const sunblind::ChangeRecord& record, std::string& error) const;
 
@@ -48,10 +54,16 @@ public:
     static std::string User();
 
 private:
+    CNodeHistory() = default;
     std::wstring m_folder;
 };
 
+// The sheet's side (sheethistory.cpp).
 class CWnd;
+
+// The history of the sheet's node: its settings file's when the node is
+// one held by Brisel Settings, else the node's by the name it last gave.
+CNodeHistory HistoryOf(CWnd* sheet);
 
 // Records a change the sheet's node was given: the backup first when
 // `backup` (a change whose backup could not be made before it: the page's

@@ -40,6 +40,17 @@ struct INodeWriter : public IUnknown {
     virtual long STDMETHODCALLTYPE WriteItem(long index, unsigned char* buffer, long length) = 0;
 };
 
+// The product's own: answered only by the client site of Brisel Settings,
+// whose node is a settings file held in memory. The history of changes to
+// it is then the file's, not that of a network node of the same name.
+// {85FC6655-11CB-4807-A720-89E299074A54}
+extern "C" const IID IID_IBriselDeskNode;
+
+struct IBriselDeskNode : public IUnknown {
+    // The settings file's full path, zero-terminated; 0 for success.
+    virtual long STDMETHODCALLTYPE GetFilePath(wchar_t* buffer, long length) = 0;
+};
+
 namespace sunblind {
 class ItemAccess;
 }
@@ -59,6 +70,9 @@ public:
     // The name the node gave at the last successful name call (the
     // node-information tab asks as the sheet opens); no call is made.
     virtual std::string KnownNodeName() const = 0;
+    // The settings file the node is held from (Brisel Settings), or empty
+    // for a node of the network.
+    virtual std::wstring SettingsFilePath() const = 0;
     // Why the history of the last change could not be written, or empty.
     // Kept by the sheet: a thread_local string in the module would keep it
     // loaded until its thread ends (the C++ runtime holds a reference to a
@@ -79,5 +93,6 @@ sunblind::ItemAccess* NodeOf(CWnd* parent);
 bool OperationRunning(CWnd* parent);
 void SetOperationRunning(CWnd* parent, bool running);
 std::string KnownNodeName(CWnd* parent);
+std::wstring SettingsFilePath(CWnd* parent);
 std::string HistoryProblem(CWnd* parent);
 void SetHistoryProblem(CWnd* parent, const std::string& problem);

@@ -209,7 +209,7 @@ void CBriselPropPage::ConfirmAndWrite(const NodeChannels& current, const NodeCha
         return;
     }
     // Where the backup will go, or why there will be none: said before OK.
-    const CNodeHistory history(KnownNodeName(GetParent()));
+    const CNodeHistory history = HistoryOf(GetParent());
     std::string problem;
     const std::string backup =
         history.CanWrite(problem)
@@ -260,7 +260,7 @@ void CBriselPropPage::ConfirmAndWrite(const NodeChannels& current, const NodeCha
 }
 
 void CBriselPropPage::ShowHistory() {
-    const CNodeHistory history(KnownNodeName(GetParent()));
+    const CNodeHistory history = HistoryOf(GetParent());
     const std::string problem = HistoryProblem(GetParent());
     const std::string text = problem.empty() ? "History: " + AfxUtf8FromWide(history.Folder())
                                              : "The history was not written: " + problem;
@@ -268,7 +268,7 @@ void CBriselPropPage::ShowHistory() {
 }
 
 void CBriselPropPage::OnRestore() {
-    const CNodeHistory history(KnownNodeName(GetParent()));
+    const CNodeHistory history = HistoryOf(GetParent());
     const std::vector<CNodeHistory::Entry> backups = history.Backups();
     if (backups.empty()) {
         Message(kRestoreCaption, "There is no backup of this node in \"" + AfxUtf8FromWide(history.Folder()) + "\".",

@@ -1,6 +1,7 @@
 #include "sheet.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "res/resource.h"
 
@@ -32,6 +33,10 @@ void CSheet::AcquireNodeInterfaces() {
     if (!site) return;
     try_query(site, IID_INodeReader, m_pNodeReader);
     try_query(site, IID_INodeWriter, m_pNodeWriter);
+    com_ptr<IBriselDeskNode> desk;
+    if (try_query(site, IID_IBriselDeskNode, desk) != S_OK) return;
+    std::vector<wchar_t> path(32768);
+    if (desk->GetFilePath(path.data(), static_cast<long>(path.size()) - 1) == 0) m_settingsFile = path.data();
 }
 
 bool CSheet::Read(long index, BYTE_T* buffer, long length) {

@@ -30,6 +30,7 @@ public:
     void SetOperationRunning(bool running) override { m_operationRunning = running; }
     bool OperationRunning() const override { return m_operationRunning; }
     std::string KnownNodeName() const override { return m_knownName; }
+    std::wstring SettingsFilePath() const override { return m_settingsFile; }
     void SetHistoryProblem(const std::string& problem) override { m_historyProblem = problem; }
     std::string HistoryProblem() const override { return m_historyProblem; }
 
@@ -47,6 +48,7 @@ private:
     com_ptr<INodeReader> m_pNodeReader;
     bool m_operationRunning = false;
     std::string m_knownName;  // the last name the node gave
+    std::wstring m_settingsFile;  // Brisel Settings' file, else empty
     std::string m_historyProblem;
 
     CBriselPropPage m_pageNodeInfo;

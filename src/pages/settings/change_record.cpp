@@ -1,6 +1,7 @@
 #include "change_record.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "setting_values.h"
@@ -92,6 +93,18 @@ std::string BackupName(const LocalTime& t, const std::string& action) {
     std::snprintf(millis, sizeof millis, "%03d", t.millisecond);
     return Date(t) + " " + Two(t.hour) + "." + Two(t.minute) + "." + Two(t.second) + "." + millis + " " +
            FileNamePart(action, "Change") + ".txt";
+}
+
+std::string FileHistoryName(std::string_view path) {
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (char c : path) {
+        hash ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        hash *= 16777619u;
+    }
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(hash));
+    const std::size_t slash = path.find_last_of("\\/");
+    return FileNamePart(path.substr(slash == std::string_view::npos ? 0 : slash + 1), "Unnamed file") + " " + hex;
 }
 
 bool ParseBackupName(const std::string& name, std::string& time, std::string& action) {

@@ -58,6 +58,12 @@ std::string LogLines(const ChangeRecord& record);
 // '_' after it, and an empty name becomes `empty`. Any script stays.
 std::string FileNamePart(std::string_view text, std::string_view empty);
 
+// The history folder's name of a settings file edited at the desk (full
+// path, UTF-8): its file name and eight hex digits of the path (ASCII
+// letters in any case alike), so that files of one name in different
+// folders keep histories of their own.
+std::string FileHistoryName(std::string_view path);
+
 // "2026-12-10 14.03.07.123 Write Sunblind 2.txt": sorts by time.
 std::string BackupName(const LocalTime& t, const std::string& action);
 // A backup's time and action back from its name; false for other names.

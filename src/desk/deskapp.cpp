@@ -1,0 +1,335 @@
+#include "deskapp.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <ole2.h>
+#include <olectl.h>
+
+#include <vector>
+
+#include "brisel_h.h"  // CLSID_Brisel
+#include "deskres.h"
+#include "desksite.h"
+#include "fw/comptr.h"
+#include "fw/files.h"
+#include "fw/text.h"
+#include "pages/history.h"
+
+using namespace sunblind;
+
+namespace {
+
+const wchar_t kTitle[] = L"Brisel Settings";
+const wchar_t kOwnerClass[] = L"BriselSettingsOwner";
+const wchar_t kFilter[] = L"Settings files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+
+int Message(HWND owner, const std::string& text, UINT type) {
+    return MessageBoxW(owner, AfxWideFromUtf8(text).c_str(), kTitle, type);
+}
+
+std::string Quoted(const std::wstring& path) { return "\"" + AfxUtf8FromWide(path) + "\""; }
+
+// The node's name as hosts give names: in the ANSI code page (what it
+// cannot hold becomes '?').
+std::string AnsiFromWide(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], n, nullptr, nullptr);
+    return ansi;
+}
+
+std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring FullPath(const std::wstring& path) {
+    std::vector<wchar_t> full(32768);
+    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    return n && n < full.size() ? std::wstring(full.data(), n) : path;
+}
+
+// "2026-12-10 14:03:07", as Save settings writes it.
+std::string SavedText(const LocalTime& t) {
+    char text[32];
+    wsprintfA(text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return text;
+}
+
+// The Open dialog; a name that does not exist yet may be given.
+bool ChooseFile(std::wstring& path) {
+    std::vector<wchar_t> name(32768);
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFilter = kFilter;
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrTitle = L"Open settings - Brisel Settings";
+    ofn.lpstrDefExt = L"txt";
+    ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&ofn)) return false;
+    path = name.data();
+    return true;
+}
+
+struct NameQuestion {
+    std::wstring question, name;
+};
+
+INT_PTR CALLBACK NameProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* q = reinterpret_cast<NameQuestion*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        q = reinterpret_cast<NameQuestion*>(lParam);
+        SetDlgItemTextW(dialog, IDC_DESK_NAME_TEXT, q->question.c_str());
+        SetDlgItemTextW(dialog, IDC_DESK_NAME, q->name.c_str());
+        SendDlgItemMessageW(dialog, IDC_DESK_NAME, EM_LIMITTEXT, 50, 0);  // what the node-information tab shows
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            wchar_t text[64] = {};
+            GetDlgItemTextW(dialog, IDC_DESK_NAME, text, 64);
+            q->name = text;
+        }
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// Offers a new file of factory settings at `path`, asking for its node's
+// name; true when it was written.
+bool CreateFromFactory(const std::wstring& path) {
+    if (Message(nullptr, Quoted(path) + " does not exist.\n\nCreate it with factory settings?",
+                MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    std::wstring stem = FileName(path);
+    stem = stem.substr(0, stem.rfind(L'.'));
+    NameQuestion q{L"The name of the node these settings are for:", stem};
+    if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_DESK_NAME), nullptr, NameProc,
+                        reinterpret_cast<LPARAM>(&q)) != IDOK)
+        return false;
+    SettingsFile file = FactoryFile(AfxUtf8FromWide(q.name));
+    file.saved = SavedText(CNodeHistory::Now());
+    std::string error;
+    if (AfxWriteFileDurably(path, FormatSettingsFile(file), error)) return true;
+    Message(nullptr, Quoted(path) + " could not be written: " + error + ".\n\nNothing was saved.",
+            MB_OK | MB_ICONWARNING);
+    return false;
+}
+
+// The file, read and checked as Load settings reads it; a refused file is
+// said so in a Load's words.
+bool ReadDocument(const std::wstring& path, DeskDocument& document) {
+    const std::string refused = Quoted(path) + " cannot be loaded: ";
+    const std::string untouched = "\n\nNothing was written.";
+    std::string bytes, error;
+    if (!AfxReadSmallFile(path, kMaxSettingsFileBytes, bytes, error)) {
+        Message(nullptr, refused + error + "." + untouched, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    const ParsedSettingsFile parsed = ParseSettingsFile(bytes);
+    if (!parsed.file) {
+        Message(nullptr, refused + "\n\n" + SettingsErrorText(parsed.error) + untouched, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    document = CompleteFromFactory(*parsed.file);
+    return true;
+}
+
+// The small window that stands in the taskbar for the file and owns the
+// sheet: "<file name> - Brisel Settings".
+class COwnerWindow {
+public:
+    explicit COwnerWindow(const std::wstring& path) {
+        HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = instance;
+        wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_DESK));
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kOwnerClass;
+        RegisterClassExW(&wc);
+        const HDC screen = GetDC(nullptr);
+        const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen) ReleaseDC(nullptr, screen);
+        const int width = MulDiv(420, dpi, 96), height = MulDiv(96, dpi, 96);
+        RECT work = {0, 0, 1024, 768};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        m_hWnd = CreateWindowExW(WS_EX_APPWINDOW, kOwnerClass, (FileName(path) + L" - " + kTitle).c_str(),
+                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                 work.left + (work.right - work.left - width) / 2, work.top + MulDiv(8, dpi, 96),
+                                 width, height, nullptr, nullptr, instance, nullptr);
+        if (!m_hWnd) return;
+        NONCLIENTMETRICSW metrics = {};
+        metrics.cbSize = sizeof metrics;
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+            m_font = CreateFontIndirectW(&metrics.lfMessageFont);
+        RECT client;
+        GetClientRect(m_hWnd, &client);
+        const int margin = MulDiv(8, dpi, 96);
+        HWND text = CreateWindowExW(0, L"STATIC", AfxWideFromUtf8("Settings file: " + Quoted(path)).c_str(),
+                                    WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_PATHELLIPSIS, margin, margin,
+                                    client.right - 2 * margin, client.bottom - 2 * margin, m_hWnd, nullptr,
+                                    instance, nullptr);
+        if (text && m_font) SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        ShowWindow(m_hWnd, SW_SHOWNORMAL);
+        UpdateWindow(m_hWnd);
+    }
+    ~COwnerWindow() {
+        if (m_hWnd) DestroyWindow(m_hWnd);
+        if (m_font) DeleteObject(m_font);
+    }
+    COwnerWindow(const COwnerWindow&) = delete;
+    COwnerWindow& operator=(const COwnerWindow&) = delete;
+    HWND Handle() const { return m_hWnd; }
+
+private:
+    HWND m_hWnd = nullptr;
+    HFONT m_font = nullptr;
+};
+
+// Brisel.ocx from this program's own folder, loaded by its path (never
+// through the registry), and one control of it.
+class CDeskControl {
+public:
+    bool Load(std::string& error) {
+        std::vector<wchar_t> exe(32768);
+        const DWORD n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+        if (!n || n >= exe.size()) return error = "this program's folder is not known", false;
+        std::wstring path(exe.data(), n);
+        path = path.substr(0, path.find_last_of(L'\\') + 1) + L"Brisel.ocx";
+        m_module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (!m_module) return error = Quoted(path) + " cannot be loaded: " + AfxSystemMessage(GetLastError()), false;
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        const auto get = reinterpret_cast<GetClassObject>(
+            reinterpret_cast<void*>(GetProcAddress(m_module, "DllGetClassObject")));
+        com_ptr<IClassFactory> factory;
+        void* raw = nullptr;
+        HRESULT hr = get ? get(CLSID_Brisel, IID_IClassFactory, &raw) : E_NOINTERFACE;
+        if (hr == S_OK) factory.attach(static_cast<IClassFactory*>(raw));
+        raw = nullptr;
+        if (hr == S_OK) hr = factory->CreateInstance(nullptr, IID_IOleObject, &raw);
+        if (hr != S_OK) return error = Quoted(path) + " did not create its control (error 0x" + Hex(hr) + ")", false;
+        m_control.attach(static_cast<IOleObject*>(raw));
+        return true;
+    }
+    IOleObject* Control() const { return m_control.get(); }
+    ~CDeskControl() {
+        if (m_control) {
+            m_control->Close(OLECLOSE_NOSAVE);
+            m_control->SetClientSite(nullptr);
+            m_control.reset();
+        }
+        if (m_module) FreeLibrary(m_module);
+    }
+
+private:
+    static std::string Hex(HRESULT hr) {
+        char text[16];
+        wsprintfA(text, "%08lX", static_cast<unsigned long>(hr));
+        return text;
+    }
+    HMODULE m_module = nullptr;
+    com_ptr<IOleObject> m_control;
+};
+
+// The tab the user was on when the sheet closed, selected again when it
+// opens once more (after Cancel at the save question). The sheet is found
+// as the dialog with a tab control that the owner window owns.
+struct TabMemory {
+    HWND owner = nullptr;
+    int page = 0;
+    HHOOK hook = nullptr;
+};
+TabMemory g_tabs;
+
+LRESULT CALLBACK TabHook(int code, WPARAM wParam, LPARAM lParam) {
+    const HWND window = reinterpret_cast<HWND>(wParam);
+    const bool sheet = (code == HCBT_DESTROYWND || code == HCBT_ACTIVATE) &&
+                       GetWindow(window, GW_OWNER) == g_tabs.owner && PropSheet_GetTabControl(window);
+    if (sheet && code == HCBT_DESTROYWND) {
+        const LRESULT page = PropSheet_HwndToIndex(window, PropSheet_GetCurrentPageHwnd(window));
+        g_tabs.page = page > 0 ? static_cast<int>(page) : 0;
+    }
+    if (sheet && code == HCBT_ACTIVATE && g_tabs.page > 0) {
+        PostMessageW(window, PSM_SETCURSEL, static_cast<WPARAM>(g_tabs.page), 0);
+        g_tabs.page = 0;
+    }
+    return CallNextHookEx(g_tabs.hook, code, wParam, lParam);
+}
+
+// Writes the file as Save settings writes it, after keeping what it
+// replaces in the file's history; false, said to the user, when the file
+// could not be written.
+bool SaveDocument(HWND owner, const std::wstring& path, const DeskDocument& opened, const NodeChannels& now) {
+    const LocalTime time = CNodeHistory::Now();
+    SettingsFile file = opened.file;
+    file.saved = SavedText(time);
+    file.channels = now;
+    ChangeRecord record{time, CNodeHistory::User(), opened.file.nodeName, "Save " + AfxUtf8FromWide(FileName(path)), {}};
+    for (int c = 1; c <= 4; ++c)
+        if (opened.file.channels[c - 1] && now[c - 1])
+            record.channels.push_back({c, *opened.file.channels[c - 1], *now[c - 1], now[c - 1]});
+    const CNodeHistory history = CNodeHistory::OfSettingsFile(path);
+    std::string previous, historyError, error;
+    if (AfxReadSmallFile(path, kMaxSettingsFileBytes, previous, error)) history.Keep(time, "Save", previous, historyError);
+    if (!AfxWriteFileDurably(path, FormatSettingsFile(file), error)) {
+        Message(owner, Quoted(path) + " could not be written: " + error + ".\n\nNothing was saved.",
+                MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (historyError.empty()) history.Log(record, historyError);
+    if (!historyError.empty())
+        Message(owner, "The settings were saved to " + Quoted(path) + ".\n\nThe history was not written: " +
+                           historyError + ".",
+                MB_OK | MB_ICONWARNING);
+    return true;
+}
+
+}  // namespace
+
+int RunDesk(std::wstring path) {
+    if (path.empty() && !ChooseFile(path)) return 0;
+    path = FullPath(path);
+    if (!Exists(path) && !CreateFromFactory(path)) return 0;
+    DeskDocument document;
+    if (!ReadDocument(path, document)) return 1;
+    if (!document.completed.empty())
+        Message(nullptr,
+                Quoted(path) + " holds no settings for " + ChannelNames(document.completed) +
+                    ". They are shown with factory settings, and saving writes all four channels.",
+                MB_OK | MB_ICONINFORMATION);
+
+    MemoryNode node(AnsiFromWide(AfxWideFromUtf8(document.file.nodeName)), document.file.channels);
+    COwnerWindow owner(path);
+    CDeskControl control;
+    std::string error;
+    if (!owner.Handle() || !control.Load(error)) {
+        Message(owner.Handle(), "The settings cannot be shown: " + (error.empty() ? "no window" : error) + ".",
+                MB_OK | MB_ICONERROR);
+        return 1;
+    }
+    CDeskSite* site = new CDeskSite(node, path);
+    control.Control()->SetClientSite(site);
+    g_tabs = {owner.Handle(), 0, SetWindowsHookExW(WH_CBT, TabHook, nullptr, GetCurrentThreadId())};
+    for (;;) {
+        RECT where = {};
+        GetWindowRect(owner.Handle(), &where);
+        control.Control()->DoVerb(OLEIVERB_PROPERTIES, nullptr, site, 0, owner.Handle(), &where);
+        const NodeChannels now = node.Channels();
+        if (now == document.file.channels && document.completed.empty()) break;
+        const int answer = Message(owner.Handle(), "Save changes to " + Quoted(path) + "?",
+                                   MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDNO || (answer == IDYES && SaveDocument(owner.Handle(), path, document, now))) break;
+    }
+    if (g_tabs.hook) UnhookWindowsHookEx(g_tabs.hook);
+    g_tabs = {};
+    control.Control()->SetClientSite(nullptr);
+    site->Release();
+    return 0;
+}
