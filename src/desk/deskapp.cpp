@@ -299,14 +299,13 @@ int RunDesk(std::wstring path) {
     if (!Exists(path) && !CreateFromFactory(path)) return 0;
     DeskDocument document;
     if (!ReadDocument(path, document)) return 1;
+    MemoryNode node(AnsiFromWide(AfxWideFromUtf8(document.file.nodeName)), document.file.channels);
+    COwnerWindow owner(path);
     if (!document.completed.empty())
-        Message(nullptr,
+        Message(owner.Handle(),
                 Quoted(path) + " holds no settings for " + ChannelNames(document.completed) +
                     ". They are shown with factory settings, and saving writes all four channels.",
                 MB_OK | MB_ICONINFORMATION);
-
-    MemoryNode node(AnsiFromWide(AfxWideFromUtf8(document.file.nodeName)), document.file.channels);
-    COwnerWindow owner(path);
     CDeskControl control;
     std::string error;
     if (!owner.Handle() || !control.Load(error)) {
