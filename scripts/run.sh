@@ -5,7 +5,8 @@
 # node. With a usable display it is interactive; without one it runs on a
 # display of its own and walks through every tab, saving a screenshot of
 # each under build/screenshots/, then saves node 1's settings and loads them
-# into node 2 (a screenshot of the confirmation too). Extra arguments go to the tool (see
+# into node 2 (a screenshot of the confirmation too) and shows that file in
+# Brisel Settings (desk.png). Extra arguments go to the tool (see
 # README.md), e.g. bash scripts/run.sh --latency 300 --fail-read 21
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,6 +39,29 @@ mkdir -p "$walknet"
 rc=0
 wine "$BRISEL_BUILD/brhost.exe" --demo-walk "$(winepath -w "$shots")" \
   --nodes 2 --reset --node "$(winepath -w "$walknet")\\node.txt" "$@" || rc=$?
+# Brisel Settings once, on the settings file the walk saved: its Sunblind 2
+# tab (clicked where the tab is at the prefix's 96 DPI) with the program's
+# own window above the sheet, then Exit, which asks nothing and writes
+# nothing as nothing changed.
+if [ "$rc" = 0 ] && [ -f "$shots/settings.txt" ]; then
+  echo "run: Brisel Settings on build/screenshots/settings.txt"
+  wine "$BRISEL_BUILD/BriselSettings.exe" "$(winepath -w "$shots/settings.txt")" &
+  desk=$!
+  if sheet=$(timeout 60 xdotool search --sync --name '^Sarp$' | head -n 1) && [ -n "$sheet" ]; then
+    sleep 2
+    xdotool mousemove --window "$sheet" 193 37 click 1
+    sleep 2
+    import -window root "$shots/desk-screen.png" && convert "$shots/desk-screen.png" -trim +repage "$shots/desk.png"
+    rm -f "$shots/desk-screen.png"
+    xdotool key Return
+  fi
+  for _ in $(seq 60); do kill -0 "$desk" 2>/dev/null || break; sleep 0.5; done
+  if kill -0 "$desk" 2>/dev/null; then
+    echo "run: Brisel Settings did not end after Exit" >&2; kill "$desk"; rc=1
+  elif ! wait "$desk"; then
+    echo "run: Brisel Settings failed" >&2; rc=1
+  fi
+fi
 for bmp in "$shots"/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

@@ -147,7 +147,7 @@ public:
         HINSTANCE instance = GetModuleHandleW(nullptr);
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpfnWndProc = OwnerProc;
         wc.hInstance = instance;
         wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_DESK));
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
@@ -157,7 +157,7 @@ public:
         const HDC screen = GetDC(nullptr);
         const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
         if (screen) ReleaseDC(nullptr, screen);
-        const int width = MulDiv(420, dpi, 96), height = MulDiv(96, dpi, 96);
+        const int width = MulDiv(420, dpi, 96), height = MulDiv(90, dpi, 96);
         RECT work = {0, 0, 1024, 768};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         m_hWnd = CreateWindowExW(WS_EX_APPWINDOW, kOwnerClass, (FileName(path) + L" - " + kTitle).c_str(),
@@ -171,12 +171,16 @@ public:
             m_font = CreateFontIndirectW(&metrics.lfMessageFont);
         RECT client;
         GetClientRect(m_hWnd, &client);
-        const int margin = MulDiv(8, dpi, 96);
-        HWND text = CreateWindowExW(0, L"STATIC", AfxWideFromUtf8("Settings file: " + Quoted(path)).c_str(),
-                                    WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_PATHELLIPSIS, margin, margin,
-                                    client.right - 2 * margin, client.bottom - 2 * margin, m_hWnd, nullptr,
-                                    instance, nullptr);
-        if (text && m_font) SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        const int margin = MulDiv(8, dpi, 96), line = MulDiv(20, dpi, 96);
+        const std::string lines[2] = {"Settings file: " + Quoted(path),
+                                      "Exit in the settings window asks whether to save them to this file."};
+        for (int i = 0; i < 2; ++i) {
+            HWND text = CreateWindowExW(0, L"STATIC", AfxWideFromUtf8(lines[i]).c_str(),
+                                        WS_CHILD | WS_VISIBLE | SS_NOPREFIX | (i == 0 ? SS_PATHELLIPSIS : SS_ENDELLIPSIS),
+                                        margin, margin + i * line, client.right - 2 * margin, line, m_hWnd, nullptr,
+                                        instance, nullptr);
+            if (text && m_font) SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        }
         ShowWindow(m_hWnd, SW_SHOWNORMAL);
         UpdateWindow(m_hWnd);
     }
@@ -189,6 +193,11 @@ public:
     HWND Handle() const { return m_hWnd; }
 
 private:
+    // Closing it is not a way out: the sheet's Exit is, with its question.
+    static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        return message == WM_CLOSE ? 0 : DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+
     HWND m_hWnd = nullptr;
     HFONT m_font = nullptr;
 };
@@ -238,29 +247,50 @@ private:
     com_ptr<IOleObject> m_control;
 };
 
-// The tab the user was on when the sheet closed, selected again when it
-// opens once more (after Cancel at the save question). The sheet is found
-// as the dialog with a tab control that the owner window owns.
-struct TabMemory {
+// The sheet as the owner window shows it: placed below the owner window
+// (which it would otherwise cover) as it first comes up, within the work
+// area; and opened again (after Cancel at the save question) on the tab the
+// user was on when it closed. The sheet is the dialog with a tab control
+// that the owner window owns.
+struct SheetPlacement {
     HWND owner = nullptr;
+    HWND placed = nullptr;  // the sheet last placed
     int page = 0;
     HHOOK hook = nullptr;
 };
-TabMemory g_tabs;
+SheetPlacement g_sheet;
 
-LRESULT CALLBACK TabHook(int code, WPARAM wParam, LPARAM lParam) {
+void PlaceBelowOwner(HWND sheet) {
+    RECT o, s;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetWindowRect(g_sheet.owner, &o) || !GetWindowRect(sheet, &s) ||
+        !GetMonitorInfoW(MonitorFromWindow(g_sheet.owner, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT& work = monitor.rcWork;
+    const LONG width = s.right - s.left, height = s.bottom - s.top;
+    LONG x = o.left + (o.right - o.left - width) / 2, y = o.bottom + 4;
+    if (y + height > work.bottom) y = work.bottom - height;
+    if (x + width > work.right) x = work.right - width;
+    SetWindowPos(sheet, nullptr, x < work.left ? work.left : x, y < work.top ? work.top : y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK SheetHook(int code, WPARAM wParam, LPARAM lParam) {
     const HWND window = reinterpret_cast<HWND>(wParam);
     const bool sheet = (code == HCBT_DESTROYWND || code == HCBT_ACTIVATE) &&
-                       GetWindow(window, GW_OWNER) == g_tabs.owner && PropSheet_GetTabControl(window);
+                       GetWindow(window, GW_OWNER) == g_sheet.owner && PropSheet_GetTabControl(window);
     if (sheet && code == HCBT_DESTROYWND) {
         const LRESULT page = PropSheet_HwndToIndex(window, PropSheet_GetCurrentPageHwnd(window));
-        g_tabs.page = page > 0 ? static_cast<int>(page) : 0;
+        g_sheet.page = page > 0 ? static_cast<int>(page) : 0;
     }
-    if (sheet && code == HCBT_ACTIVATE && g_tabs.page > 0) {
-        PostMessageW(window, PSM_SETCURSEL, static_cast<WPARAM>(g_tabs.page), 0);
-        g_tabs.page = 0;
+    if (sheet && code == HCBT_ACTIVATE && g_sheet.placed != window) {
+        g_sheet.placed = window;
+        PlaceBelowOwner(window);
+        if (g_sheet.page > 0) PostMessageW(window, PSM_SETCURSEL, static_cast<WPARAM>(g_sheet.page), 0);
+        g_sheet.page = 0;
     }
-    return CallNextHookEx(g_tabs.hook, code, wParam, lParam);
+    return CallNextHookEx(g_sheet.hook, code, wParam, lParam);
 }
 
 // Writes the file as Save settings writes it, after keeping what it
@@ -315,7 +345,7 @@ int RunDesk(std::wstring path) {
     }
     CDeskSite* site = new CDeskSite(node, path);
     control.Control()->SetClientSite(site);
-    g_tabs = {owner.Handle(), 0, SetWindowsHookExW(WH_CBT, TabHook, nullptr, GetCurrentThreadId())};
+    g_sheet = {owner.Handle(), nullptr, 0, SetWindowsHookExW(WH_CBT, SheetHook, nullptr, GetCurrentThreadId())};
     for (;;) {
         RECT where = {};
         GetWindowRect(owner.Handle(), &where);
@@ -326,8 +356,8 @@ int RunDesk(std::wstring path) {
                                    MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDNO || (answer == IDYES && SaveDocument(owner.Handle(), path, document, now))) break;
     }
-    if (g_tabs.hook) UnhookWindowsHookEx(g_tabs.hook);
-    g_tabs = {};
+    if (g_sheet.hook) UnhookWindowsHookEx(g_sheet.hook);
+    g_sheet = {};
     control.Control()->SetClientSite(nullptr);
     site->Release();
     return 0;
