@@ -47,7 +47,7 @@ if [ "$rc" = 0 ] && [ -f "$shots/settings.txt" ]; then
   echo "run: Brisel Settings on build/screenshots/settings.txt"
   wine "$BRISEL_BUILD/BriselSettings.exe" "$(winepath -w "$shots/settings.txt")" &
   desk=$!
-  if sheet=$(timeout 60 xdotool search --sync --name '^Sarp$' | head -n 1) && [ -n "$sheet" ]; then
+  if sheet=$(timeout 60 xdotool search --sync --limit 1 --name '^Sarp$') && [ -n "$sheet" ]; then
     sleep 2
     xdotool mousemove --window "$sheet" 193 37 click 1
     sleep 2
