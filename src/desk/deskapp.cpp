@@ -309,7 +309,9 @@ bool SaveDocument(HWND owner, const std::wstring& path, const DeskDocument& open
     std::string previous, historyError, error;
     if (AfxReadSmallFile(path, kMaxSettingsFileBytes, previous, error)) history.Keep(time, "Save", previous, historyError);
     if (!AfxWriteFileDurably(path, FormatSettingsFile(file), error)) {
-        Message(owner, Quoted(path) + " could not be written: " + error + ".\n\nNothing was saved.",
+        Message(owner,
+                Quoted(path) + " could not be written: " + error +
+                    ".\n\nNothing was saved. Save settings on the Node infomation tab writes them elsewhere.",
                 MB_OK | MB_ICONWARNING);
         return false;
     }
@@ -349,7 +351,12 @@ int RunDesk(std::wstring path) {
     for (;;) {
         RECT where = {};
         GetWindowRect(owner.Handle(), &where);
-        control.Control()->DoVerb(OLEIVERB_PROPERTIES, nullptr, site, 0, owner.Handle(), &where);
+        const HRESULT shown = control.Control()->DoVerb(OLEIVERB_PROPERTIES, nullptr, site, 0, owner.Handle(), &where);
+        if (FAILED(shown)) {
+            Message(owner.Handle(), "The settings window could not be opened. The file was not changed.",
+                    MB_OK | MB_ICONERROR);
+            break;
+        }
         const NodeChannels now = node.Channels();
         if (now == document.file.channels && document.completed.empty()) break;
         const int answer = Message(owner.Handle(), "Save changes to " + Quoted(path) + "?",
