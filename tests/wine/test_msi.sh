@@ -143,6 +143,18 @@ crt=$dist/test-signing.crt
 for f in "$msi" "$next_msi"; do check "signature of ${f#"$dist"/}" verifies "$f" "$crt"; done
 for arch in "${modules[@]}"; do check "signature of the $arch module" verifies "$(signed "$version" "$arch")" "$crt"; done
 check "signature of the program" verifies "$(signed_program "$version")" "$crt"
+# Brisel Settings in the package: a shortcut naming the program's file (an
+# advertised one, whose target is the feature, Wine's Windows Installer
+# would resolve to the same path, so only the table tells), the program's
+# own component with the file as key path, writing no registry value.
+table() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r'; }  # table NAME: its rows, tab-separated
+row() { local IFS=$'\t'; echo "$*"; }
+eq "shortcut row" "$(table Shortcut)" "$(row BriselSettingsShortcut ProgramMenuFolder 'Brisel Settings.lnk' \
+    BriselSettings '[#BriselSettingsExe]' '' 'Brisel Settings' '' BriselSettings.exe 0 '' BriselFolder '' '' '' '')"
+eq "program's component" "$(table Component | grep "^BriselSettings$(printf '\t')")" \
+    "$(row BriselSettings '{5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C03}' BriselFolder 0 '' BriselSettingsExe)"
+eq "program's registry rows" "$(table Registry | awk -F '\t' '$6 == "BriselSettings"')" ""
+eq "per-machine package" "$(table Property | grep "^ALLUSERS$(printf '\t')")" "$(row ALLUSERS 1)"
 # The signature check does refuse: another certificate, and a changed byte.
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Someone else" -keyout /dev/null \
     -out "$work/other.crt" 2>/dev/null
