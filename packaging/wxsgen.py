@@ -61,7 +61,7 @@ MODULES = {
 # shortcut, so one component ID.
 PROGRAM = {"component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C03", "file": "BriselSettingsExe",
            "name": "BriselSettings.exe", "shortcut": "BriselSettingsShortcut",
-           "shortcut_name": "Brisel Settings.lnk", "icon": "BriselSettings.exe", "module": "x86"}
+           "shortcut_name": "Brisel Settings.lnk", "icon": "BriselSettings.ico", "module": "x86"}
 CLASSES = "HKEY_CLASSES_ROOT"
 VIEW32 = CLASSES + "\\Wow6432Node"
 
@@ -225,8 +225,10 @@ def program_component(program_file):
     key path, and names its target as [#file]: a shortcut whose target is
     the feature would be an advertised one, which starts the program through
     Windows Installer and points at no file. (wixl makes a shortcut nested
-    in a File element an advertised one.) Its icon is the program's own
-    first icon, from the Icon table."""
+    in a File element an advertised one.) Its icon is the program's, from
+    the Icon table: the icon file the program is built with, not the
+    program itself, which would be a second, uncompressed copy of it in the
+    package."""
     p, folder = PROGRAM, MODULES[PROGRAM["module"]]["folder"]
     return f"""          <Component Id="BriselSettings" Guid="{p['component']}">
             <File Id="{p['file']}" Name="{p['name']}" Source={quoteattr(program_file)} KeyPath="yes"/>
@@ -236,9 +238,9 @@ def program_component(program_file):
           </Component>"""
 
 
-def wxs(package, version, components, program_file):
+def wxs(package, version, components, program_file, icon_file):
     """The package's source. components: [(module, module file, rows)];
-    program_file: the signed BriselSettings.exe."""
+    program_file: the signed BriselSettings.exe; icon_file: its icon."""
     pkg = PACKAGES[package]
     # One ProductCode per version and package: rebuilding the same version
     # gives the same product, a new version a new one (major upgrade).
@@ -284,7 +286,7 @@ def wxs(package, version, components, program_file):
 {other}
     <Media Id="1" Cabinet="brisel.cab" EmbedCab="yes"/>
     <Property Id="ARPNOMODIFY" Value="1"/>
-    <Icon Id="{PROGRAM['icon']}" SourceFile={quoteattr(program_file)}/>
+    <Icon Id="{PROGRAM['icon']}" SourceFile={quoteattr(icon_file)}/>
     <Directory Id="TARGETDIR" Name="SourceDir">
 {dirs}
       <Directory Id="ProgramMenuFolder"/>
@@ -333,6 +335,7 @@ def main(argv):
                    help="where that module was registered (Windows path)")
     p.add_argument("--program", required=True, metavar="FILE",
                    help="the signed BriselSettings.exe, installed beside the 32-bit module")
+    p.add_argument("--icon", required=True, metavar="FILE", help="its icon (.ico), for the shortcut")
     p.add_argument("--out", required=True)
     args = p.parse_args(argv)
     if not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", args.version):
@@ -351,7 +354,7 @@ def main(argv):
         print("wxsgen: %s" % e, file=sys.stderr)
         return 1
     with open(args.out, "w", encoding="utf-8") as f:
-        f.write(wxs(args.package, args.version, components, args.program))
+        f.write(wxs(args.package, args.version, components, args.program, args.icon))
     print("wxsgen: %s registry rows from self-registration"
           % ", ".join("%s %d" % (arch, len(rows)) for arch, _, rows in components))
     return 0

@@ -75,6 +75,8 @@ sign() {  # sign IN OUT; the password goes through a file, not the command line
 }
 for arch in "${needed[@]}"; do sign "${module[$arch]}" "$work/$arch/Brisel.ocx"; done
 sign "$program" "$work/x86/BriselSettings.exe"
+# The shortcut's icon: the one the program is built with (src/desk/desk.rc).
+cp "$root/res/brisel.ico" "$work/x86/BriselSettings.ico"
 
 # --- What self-registration writes ---------------------------------------------
 # The x86 package: the 32-bit module registered in a 32-bit prefix. The x64
@@ -125,7 +127,7 @@ harvest() {  # exports around registering the package's modules, into $work/harv
 env -u WINELOADERNOEXEC /usr/lib/wine/wine64 --version >/dev/null 2>&1 ||
   { echo "make-msi: this machine cannot run 64-bit programs under Wine, which registering the modules needs" >&2; exit 1; }
 harvest
-wxs_args=(--harvest harvest --program x86/BriselSettings.exe)
+wxs_args=(--harvest harvest --program x86/BriselSettings.exe --icon x86/BriselSettings.ico)
 for arch in "${needed[@]}"; do wxs_args+=(--module "$arch=$arch/Brisel.ocx" --install-dir "$arch=${install[$arch]}"); done
 
 # --- The package ------------------------------------------------------------

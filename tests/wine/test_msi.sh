@@ -113,9 +113,9 @@ installed_versions() {
 brisel_init_prefix >/dev/null 2>&1
 shortcut="$drive/users/$(w cmd /c 'echo %USERNAME%')/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Brisel Settings.lnk"
 
-# The shortcut's target, working folder and name, and its icon: the first
-# one of a copy of the program that Windows Installer keeps for the
-# product (the Icon table's).
+# The shortcut's target, working folder and name, and its icon: the
+# program's icon file (res/brisel.ico), of which Windows Installer keeps a
+# copy for the product (the Icon table's).
 shortcut_to() {  # shortcut_to VERSION PACKAGE: the shortcut of that package there
   local lnk icon
   check "shortcut there ($2 $1)" test -f "$shortcut"
@@ -126,9 +126,9 @@ shortcut_to() {  # shortcut_to VERSION PACKAGE: the shortcut of that package the
   eq "shortcut's description ($2 $1)" "$(sed -n 's/^name=//p' <<<"$lnk")" "Brisel Settings"
   eq "shortcut's icon index ($2 $1)" "$(sed -n 's/^iconindex=//p' <<<"$lnk")" "0"
   icon=$(sed -n 's/^icon=//p' <<<"$lnk")
-  check "shortcut's icon is the product's copy of the program ($2 $1): $icon" \
-      grep -qiE '^C:\\windows\\Installer\\\{[0-9A-F-]{36}\}\\BriselSettings\.exe$' <<<"$icon"
-  check "shortcut's icon file is the signed program ($2 $1)" cmp -s "$(w winepath -u "$icon")" "$(signed_program "$1" "$2")"
+  check "shortcut's icon is the product's copy of the program's icon ($2 $1): $icon" \
+      grep -qiE '^C:\\windows\\Installer\\\{[0-9A-F-]{36}\}\\BriselSettings\.ico$' <<<"$icon"
+  check "shortcut's icon file is the program's icon ($2 $1)" cmp -s "$(w winepath -u "$icon")" "$root/res/brisel.ico"
 }
 
 # --- Packages of this build and of the next version, signed ---------------------
@@ -150,7 +150,7 @@ check "signature of the program" verifies "$(signed_program "$version")" "$crt"
 table() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r'; }  # table NAME: its rows, tab-separated
 row() { local IFS=$'\t'; echo "$*"; }
 eq "shortcut row" "$(table Shortcut)" "$(row BriselSettingsShortcut ProgramMenuFolder 'Brisel Settings.lnk' \
-    BriselSettings '[#BriselSettingsExe]' '' 'Brisel Settings' '' BriselSettings.exe 0 '' BriselFolder '' '' '' '')"
+    BriselSettings '[#BriselSettingsExe]' '' 'Brisel Settings' '' BriselSettings.ico 0 '' BriselFolder '' '' '' '')"
 eq "program's component" "$(table Component | grep "^BriselSettings$(printf '\t')")" \
     "$(row BriselSettings '{5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C03}' BriselFolder 0 '' BriselSettingsExe)"
 eq "program's registry rows" "$(table Registry | awk -F '\t' '$6 == "BriselSettings"')" ""

@@ -156,7 +156,7 @@ class Package(unittest.TestCase):
     def wxs(self, package, version):
         modules = wxsgen.PACKAGES[package]["modules"]
         return wxsgen.wxs(package, version, [(m, m + "/Brisel.ocx", ["<RegistryValue/>"]) for m in modules],
-                          "x86/BriselSettings.exe")
+                          "x86/BriselSettings.exe", "x86/BriselSettings.ico")
 
     def test_product_codes(self):
         x86 = self.wxs("x86", "1.0.0.1")
@@ -187,8 +187,10 @@ class Package(unittest.TestCase):
                 os.mkdir(os.path.join(d, m))
                 write(os.path.join(d, m, "Brisel.ocx"), "MZ")
             write(os.path.join(d, "x86", "BriselSettings.exe"), "MZ")
+            write(os.path.join(d, "x86", "BriselSettings.ico"), "icon")
             components = [(m, m + "/Brisel.ocx", rows) for m in ("x64", "x86")]
-            write(os.path.join(d, "b.wxs"), wxsgen.wxs("x64", "1.0.0.1", components, "x86/BriselSettings.exe"))
+            write(os.path.join(d, "b.wxs"), wxsgen.wxs("x64", "1.0.0.1", components, "x86/BriselSettings.exe",
+                                                             "x86/BriselSettings.ico"))
             subprocess.run(["wixl", "-a", "x64", "-o", "b.msi", "b.wxs"], cwd=d, check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             table = lambda name: [line.split("\t") for line in subprocess.run(
@@ -213,8 +215,10 @@ def msi_tables(package, names):
             os.makedirs(os.path.join(d, m), exist_ok=True)
             write(os.path.join(d, m, "Brisel.ocx"), "MZ module")
         write(os.path.join(d, "x86", "BriselSettings.exe"), "MZ program")
+        write(os.path.join(d, "x86", "BriselSettings.ico"), "icon")
         components = [(m, m + "/Brisel.ocx", rows) for m in modules]
-        write(os.path.join(d, "b.wxs"), wxsgen.wxs(package, "1.0.0.1", components, "x86/BriselSettings.exe"))
+        write(os.path.join(d, "b.wxs"), wxsgen.wxs(package, "1.0.0.1", components, "x86/BriselSettings.exe",
+                                                             "x86/BriselSettings.ico"))
         subprocess.run(["wixl", "-a", package, "-o", "b.msi", "b.wxs"], cwd=d, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return {name: sorted(tuple(line.split("\t")) for line in subprocess.run(
@@ -239,9 +243,9 @@ class SettingsProgram(unittest.TestCase):
                                  [("BriselSettingsExe", "BriselSettings", "BriselSettings.exe")])
                 self.assertEqual(t["Shortcut"], [(
                     "BriselSettingsShortcut", "ProgramMenuFolder", "Brisel Settings.lnk", "BriselSettings",
-                    "[#BriselSettingsExe]", "", "Brisel Settings", "", "BriselSettings.exe", "0", "",
+                    "[#BriselSettingsExe]", "", "Brisel Settings", "", "BriselSettings.ico", "0", "",
                     "BriselFolder", "", "", "", "")])
-                self.assertEqual(t["Icon"], [("BriselSettings.exe", "Icon.BriselSettings.exe")])
+                self.assertEqual(t["Icon"], [("BriselSettings.ico", "Icon.BriselSettings.ico")])
                 # The 32-bit module's folder, in the 32-bit Program Files.
                 self.assertIn(("BriselFolder", "ProgramFilesFolder", "Brisel"), t["Directory"])
                 self.assertIn(("ProgramMenuFolder", "TARGETDIR", "."), t["Directory"])
@@ -259,7 +263,7 @@ class SettingsProgram(unittest.TestCase):
                     dst.write(src.read())
             out = os.path.join(d, "b.wxs")
             args = ["--package", "x86", "--version", "1.0.0.1", "--harvest", harvest, "--module", "x86=x86/Brisel.ocx",
-                    "--install-dir", "x86=" + DIR, "--program", "x86/Brisel Settings.exe", "--out", out]
+                    "--install-dir", "x86=" + DIR, "--program", "x86/Brisel Settings.exe", "--icon", "x86/Brisel Settings.ico", "--out", out]
             with open(os.devnull, "w") as quiet:
                 stdout, sys.stdout = sys.stdout, quiet
                 try:
@@ -270,7 +274,7 @@ class SettingsProgram(unittest.TestCase):
                 text = f.read()
         self.assertIn('<File Id="BriselSettingsExe" Name="BriselSettings.exe" Source="x86/Brisel Settings.exe" '
                       'KeyPath="yes"/>', text)
-        self.assertIn('<Icon Id="BriselSettings.exe" SourceFile="x86/Brisel Settings.exe"/>', text)
+        self.assertIn('<Icon Id="BriselSettings.ico" SourceFile="x86/Brisel Settings.ico"/>', text)
 
 
 if __name__ == "__main__":
