@@ -20,10 +20,16 @@ writes a 32-bit component's keys into that view); all others, the 64-bit
 view's and the keys both views share (the ProgID, the type library's), go to
 the 64-bit module's component, as the two registrations left them.
 
+Both packages also hold Brisel Settings (BriselSettings.exe), a 32-bit
+program that loads the 32-bit module from its own folder and so goes beside
+it, with a shortcut in the all-users Start menu. It is never registered: its
+component's key path is the program file itself, and the shortcut is part
+of that component, so the package writes no registry value of its own.
+
   wxsgen.py --package x64 --version 1.0.0.1 --harvest harvest
             --module x64=x64/Brisel.ocx --install-dir 'x64=C:\\Program Files\\Brisel'
             --module x86=x86/Brisel.ocx --install-dir 'x86=C:\\Program Files (x86)\\Brisel'
-            --out brisel.wxs
+            --program x86/BriselSettings.exe --out brisel.wxs
   (the harvest folder holds brisel-before.reg, brisel-after.reg and
   brisel-unregistered.reg)
 """
@@ -50,6 +56,12 @@ MODULES = {
     "x64": {"component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C12", "program_files": "ProgramFiles64Folder",
             "win64": True, "file": "BriselOcx64", "folder": "BriselFolder64"},
 }
+# Brisel Settings: one component in either package, at the same place on a
+# 64-bit machine (Program Files (x86)) and holding the same file and
+# shortcut, so one component ID.
+PROGRAM = {"component": "5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C03", "file": "BriselSettingsExe",
+           "name": "BriselSettings.exe", "shortcut": "BriselSettingsShortcut",
+           "shortcut_name": "Brisel Settings.lnk", "icon": "BriselSettings.ico", "module": "x86"}
 CLASSES = "HKEY_CLASSES_ROOT"
 VIEW32 = CLASSES + "\\Wow6432Node"
 
@@ -207,8 +219,28 @@ def split_views(added):
     return views
 
 
-def wxs(package, version, components):
-    """The package's source. components: [(module, module file, rows)]."""
+def program_component(program_file):
+    """Brisel Settings' component, for the 32-bit module's folder. The
+    shortcut is the component's, with the program file as the component's
+    key path, and names its target as [#file]: a shortcut whose target is
+    the feature would be an advertised one, which starts the program through
+    Windows Installer and points at no file. (wixl makes a shortcut nested
+    in a File element an advertised one.) Its icon is the program's, from
+    the Icon table: the icon file the program is built with, not the
+    program itself, which would be a second, uncompressed copy of it in the
+    package."""
+    p, folder = PROGRAM, MODULES[PROGRAM["module"]]["folder"]
+    return f"""          <Component Id="BriselSettings" Guid="{p['component']}">
+            <File Id="{p['file']}" Name="{p['name']}" Source={quoteattr(program_file)} KeyPath="yes"/>
+            <Shortcut Id="{p['shortcut']}" Directory="ProgramMenuFolder" Name="{p['shortcut_name']}"
+                      Target="[#{p['file']}]" WorkingDirectory="{folder}" Icon="{p['icon']}" IconIndex="0"
+                      Description="Brisel Settings"/>
+          </Component>"""
+
+
+def wxs(package, version, components, program_file, icon_file):
+    """The package's source. components: [(module, module file, rows)];
+    program_file: the signed BriselSettings.exe; icon_file: its icon."""
     pkg = PACKAGES[package]
     # One ProductCode per version and package: rebuilding the same version
     # gives the same product, a new version a new one (major upgrade).
@@ -219,15 +251,17 @@ def wxs(package, version, components):
         win64 = ' Win64="yes"' if m["win64"] else ""
         registry = "\n".join("            " + r for r in rows)
         component_id = "Brisel" + ("64" if m["win64"] else "")
+        program = "\n" + program_component(program_file) if module == PROGRAM["module"] else ""
         dirs.append(f"""      <Directory Id="{m['program_files']}">
         <Directory Id="{m['folder']}" Name="Brisel">
           <Component Id="{component_id}" Guid="{m.get('component_' + package, m['component'])}"{win64}>
             <File Id="{m['file']}" Name="Brisel.ocx" Source={quoteattr(module_file)} KeyPath="yes"/>
 {registry}
-          </Component>
+          </Component>{program}
         </Directory>
       </Directory>""")
         refs.append(f'      <ComponentRef Id="{component_id}"/>')
+    refs.append('      <ComponentRef Id="BriselSettings"/>')
     dirs, refs = "\n".join(dirs), "\n".join(refs)
     # Both packages hold the 32-bit module: the x64 package replaces an x86
     # one on the machine, and the x86 package will not go over the x64 one.
@@ -252,8 +286,10 @@ def wxs(package, version, components):
 {other}
     <Media Id="1" Cabinet="brisel.cab" EmbedCab="yes"/>
     <Property Id="ARPNOMODIFY" Value="1"/>
+    <Icon Id="{PROGRAM['icon']}" SourceFile={quoteattr(icon_file)}/>
     <Directory Id="TARGETDIR" Name="SourceDir">
 {dirs}
+      <Directory Id="ProgramMenuFolder"/>
     </Directory>
     <Feature Id="Brisel" Title="Brisel" Level="1">
 {refs}
@@ -297,6 +333,9 @@ def main(argv):
                    help="the exports around the modules' self-registration")
     p.add_argument("--install-dir", action="append", default=[], metavar="ARCH=PATH",
                    help="where that module was registered (Windows path)")
+    p.add_argument("--program", required=True, metavar="FILE",
+                   help="the signed BriselSettings.exe, installed beside the 32-bit module")
+    p.add_argument("--icon", required=True, metavar="FILE", help="its icon (.ico), for the shortcut")
     p.add_argument("--out", required=True)
     args = p.parse_args(argv)
     if not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", args.version):
@@ -315,7 +354,7 @@ def main(argv):
         print("wxsgen: %s" % e, file=sys.stderr)
         return 1
     with open(args.out, "w", encoding="utf-8") as f:
-        f.write(wxs(args.package, args.version, components))
+        f.write(wxs(args.package, args.version, components, args.program, args.icon))
     print("wxsgen: %s registry rows from self-registration"
           % ", ".join("%s %d" % (arch, len(rows)) for arch, _, rows in components))
     return 0

@@ -3,10 +3,15 @@
 #   scripts/make-msi.sh VERSION PACKAGE OUTDIR X86_MODULE X64_MODULE
 # PACKAGE x86 holds the 32-bit module; x64 holds both (the 32-bit one for
 # 32-bit hosts on a 64-bit machine). The x86 package does not need
-# X64_MODULE to exist. Registering the 32-bit module needs 32-bit programs,
-# natively or under the emulator that scripts/setup.sh registers.
-# 1. signs a copy of each module (Authenticode, osslsigncode), kept as
-#    OUTDIR/work-PACKAGE-VERSION/ARCH/Brisel.ocx; the WiX source goes beside;
+# X64_MODULE to exist. Both packages hold Brisel Settings: the 32-bit
+# program found beside X86_MODULE, as $(dirname X86_MODULE)/BriselSettings.exe
+# (a build folder has both), installed beside the 32-bit module with a
+# shortcut in the all-users Start menu. Registering the 32-bit module needs
+# 32-bit programs, natively or under the emulator that scripts/setup.sh
+# registers.
+# 1. signs a copy of each module and of the program (Authenticode,
+#    osslsigncode), kept as OUTDIR/work-PACKAGE-VERSION/ARCH/Brisel.ocx and
+#    .../x86/BriselSettings.exe; the WiX source goes beside;
 # 2. registers the copies the package holds at their install paths in a
 #    scratch Wine prefix (see harvest below) and exports HKEY_CLASSES_ROOT
 #    before and after;
@@ -23,6 +28,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 version=$1 package=$2 out=$3
 declare -A module=([x86]=$4 [x64]=$5)
+program=$(dirname "$4")/BriselSettings.exe
 case $package in
   x86|x64) ;;
   *) echo "make-msi: unknown package '$package' (x86 or x64)" >&2; exit 2 ;;
@@ -32,6 +38,7 @@ needed=(x86); [ "$package" = x64 ] && needed=(x64 x86)
 for arch in "${needed[@]}"; do
   [ -f "${module[$arch]}" ] || { echo "make-msi: no module ${module[$arch]}" >&2; exit 1; }
 done
+[ -f "$program" ] || { echo "make-msi: no program $program (build the BriselSettings target)" >&2; exit 1; }
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 # The throwaway key and the password files go however the script ends.
@@ -67,6 +74,9 @@ sign() {  # sign IN OUT; the password goes through a file, not the command line
   rm -f "$passfile"
 }
 for arch in "${needed[@]}"; do sign "${module[$arch]}" "$work/$arch/Brisel.ocx"; done
+sign "$program" "$work/x86/BriselSettings.exe"
+# The shortcut's icon: the one the program is built with (src/desk/desk.rc).
+cp "$root/res/brisel.ico" "$work/x86/BriselSettings.ico"
 
 # --- What self-registration writes ---------------------------------------------
 # The x86 package: the 32-bit module registered in a 32-bit prefix. The x64
@@ -117,7 +127,7 @@ harvest() {  # exports around registering the package's modules, into $work/harv
 env -u WINELOADERNOEXEC /usr/lib/wine/wine64 --version >/dev/null 2>&1 ||
   { echo "make-msi: this machine cannot run 64-bit programs under Wine, which registering the modules needs" >&2; exit 1; }
 harvest
-wxs_args=(--harvest harvest)
+wxs_args=(--harvest harvest --program x86/BriselSettings.exe --icon x86/BriselSettings.ico)
 for arch in "${needed[@]}"; do wxs_args+=(--module "$arch=$arch/Brisel.ocx" --install-dir "$arch=${install[$arch]}"); done
 
 # --- The package ------------------------------------------------------------

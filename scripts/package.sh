@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Release modules and a signed installer package:
 #   bash scripts/package.sh [x86|x64]   ->  build/dist/Brisel-<version>-<package>.msi
-# (x86 by default: the 32-bit module; x64: both modules, for 64-bit Windows).
+# (x86 by default: the 32-bit module; x64: both modules, for 64-bit Windows;
+# either with Brisel Settings, the 32-bit program, beside the 32-bit module).
 # The version is the file VERSION's, the one the modules' version blocks
 # have. Signing: BRISEL_SIGN_PFX / BRISEL_SIGN_PASSWORD, else a throwaway test
 # certificate left as build/dist/test-signing.pfx and .crt (see
@@ -17,6 +18,6 @@ case $package in
   *) echo "package: unknown package '$package' (x86 or x64)" >&2; exit 2 ;;
 esac
 . scripts/wine-env.sh
-brisel_build win32 Brisel
+brisel_build win32 Brisel BriselSettings
 [ "$package" = x86 ] || brisel_build win64 Brisel
 bash scripts/make-msi.sh "$(head -n 1 VERSION)" "$package" build/dist build/win32/Brisel.ocx build/win64/Brisel.ocx

@@ -4,8 +4,9 @@
 # scripts/make-msi.sh and their signatures; a silent install whose registry
 # is identical to self-registration of the same files at the same paths; the
 # installed control created by ProgID from VBScript and opened by the
-# network tool; the major upgrade; repair of deleted modules; uninstall
-# leaving the registry and the files as they were.
+# network tool; Brisel Settings beside the 32-bit module with its Start-menu
+# shortcut; the major upgrade; repair of deleted files; uninstall leaving
+# the registry and the files as they were.
 # The x86 package runs in a 32-bit prefix; the x64 package, which holds both
 # modules, in a 64-bit one, where both registry views and the keys they
 # share are compared with the two modules' own registration, and the x86
@@ -35,11 +36,23 @@ else
   folder[x64]="$drive/Program Files/Brisel" win[x64]='C:\Program Files\Brisel\Brisel.ocx' view[x64]=64
   folder[x86]="$drive/Program Files (x86)/Brisel" win[x86]='C:\Program Files (x86)\Brisel\Brisel.ocx' view[x86]=32
 fi
+# Brisel Settings goes beside the 32-bit module, and the shortcut to it into
+# the Start menu's Programs folder. The package is per-machine (ALLUSERS=1),
+# so Windows Installer takes ProgramMenuFolder as the all-users one; Wine's
+# (8.0) sets ProgramMenuFolder from the user's own Programs folder whatever
+# ALLUSERS is, and the shortcut lands there.
+program="${folder[x86]}/BriselSettings.exe"
+if [ "$package" = x86 ]; then
+  program_win='C:\Program Files\Brisel\BriselSettings.exe' program_dir='C:\Program Files\Brisel\'
+else
+  program_win='C:\Program Files (x86)\Brisel\BriselSettings.exe' program_dir='C:\Program Files (x86)\Brisel\'
+fi
 export BRISEL_WINEPREFIX=$work/prefix WINEPREFIX=$work/prefix
 dist=$work/dist
 msi=$dist/Brisel-$version-$package.msi
 next_msi=$dist/Brisel-$next_version-$package.msi
 signed() { echo "$dist/work-$package-$1/$2/Brisel.ocx"; }  # signed VERSION ARCH
+signed_program() { echo "$dist/work-${2:-$package}-$1/x86/BriselSettings.exe"; }  # signed_program VERSION [PACKAGE]
 # The 32-bit module's tools in a 64-bit prefix are syswow64's.
 tool() {  # tool ARCH NAME
   if [ "$package" = x64 ] && [ "$1" = x86 ]; then echo "C:\\windows\\syswow64\\$2.exe"; else echo "$2"; fi
@@ -98,6 +111,25 @@ installed_versions() {
 }
 
 brisel_init_prefix >/dev/null 2>&1
+shortcut="$drive/users/$(w cmd /c 'echo %USERNAME%')/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Brisel Settings.lnk"
+
+# The shortcut's target, working folder and name, and its icon: the
+# program's icon file (res/brisel.ico), of which Windows Installer keeps a
+# copy for the product (the Icon table's).
+shortcut_to() {  # shortcut_to VERSION PACKAGE: the shortcut of that package there
+  local lnk icon
+  check "shortcut there ($2 $1)" test -f "$shortcut"
+  [ -f "$shortcut" ] || return
+  lnk=$(python3 "$here/lnkfields.py" "$shortcut")
+  eq "shortcut's target ($2 $1)" "$(sed -n 's/^target=//p' <<<"$lnk")" "$program_win"
+  eq "shortcut's working folder ($2 $1)" "$(sed -n 's/^workdir=//p' <<<"$lnk")" "$program_dir"
+  eq "shortcut's description ($2 $1)" "$(sed -n 's/^name=//p' <<<"$lnk")" "Brisel Settings"
+  eq "shortcut's icon index ($2 $1)" "$(sed -n 's/^iconindex=//p' <<<"$lnk")" "0"
+  icon=$(sed -n 's/^icon=//p' <<<"$lnk")
+  check "shortcut's icon is the product's copy of the program's icon ($2 $1): $icon" \
+      grep -qiE '^C:\\windows\\Installer\\\{[0-9A-F-]{36}\}\\BriselSettings\.ico$' <<<"$icon"
+  check "shortcut's icon file is the program's icon ($2 $1)" cmp -s "$(w winepath -u "$icon")" "$root/res/brisel.ico"
+}
 
 # --- Packages of this build and of the next version, signed ---------------------
 make() {  # make VERSION PACKAGE [next]
@@ -110,6 +142,19 @@ make "$next_version" "$package" next
 crt=$dist/test-signing.crt
 for f in "$msi" "$next_msi"; do check "signature of ${f#"$dist"/}" verifies "$f" "$crt"; done
 for arch in "${modules[@]}"; do check "signature of the $arch module" verifies "$(signed "$version" "$arch")" "$crt"; done
+check "signature of the program" verifies "$(signed_program "$version")" "$crt"
+# Brisel Settings in the package: a shortcut naming the program's file (an
+# advertised one, whose target is the feature, Wine's Windows Installer
+# would resolve to the same path, so only the table tells), the program's
+# own component with the file as key path, writing no registry value.
+table() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r'; }  # table NAME: its rows, tab-separated
+row() { local IFS=$'\t'; echo "$*"; }
+eq "shortcut row" "$(table Shortcut)" "$(row BriselSettingsShortcut ProgramMenuFolder 'Brisel Settings.lnk' \
+    BriselSettings '[#BriselSettingsExe]' '' 'Brisel Settings' '' BriselSettings.ico 0 '' BriselFolder '' '' '' '')"
+eq "program's component" "$(table Component | grep "^BriselSettings$(printf '\t')")" \
+    "$(row BriselSettings '{5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C03}' BriselFolder 0 '' BriselSettingsExe)"
+eq "program's registry rows" "$(table Registry | awk -F '\t' '$6 == "BriselSettings"')" ""
+eq "per-machine package" "$(table Property | grep "^ALLUSERS$(printf '\t')")" "$(row ALLUSERS 1)"
 # The signature check does refuse: another certificate, and a changed byte.
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Someone else" -keyout /dev/null \
     -out "$work/other.crt" 2>/dev/null
@@ -133,8 +178,11 @@ installed_as() {  # installed_as VERSION: each module the package holds, signed,
   for arch in "${modules[@]}"; do
     check "the signed $arch module $1 installed" cmp -s "${folder[$arch]}/Brisel.ocx" "$(signed "$1" "$arch")"
   done
+  check "the signed program $1 installed" cmp -s "$program" "$(signed_program "$1")"
+  shortcut_to "$1" "$package"
 }
 installed_as "$version"
+check "installed program's signature" verifies "$program" "$crt"
 for arch in "${modules[@]}"; do
   check "installed $arch module's signature" verifies "${folder[$arch]}/Brisel.ocx" "$crt"
   export REG_VIEW=${view[$arch]}
@@ -185,14 +233,17 @@ check "registration after the upgrade" same "$work/package.classes" "$work/upgra
 check "older package refused over the newer" fails msiexec_qn /i "$(wpath "$msi")"
 eq "products installed after the refusal" "$(installed_versions)" "$next_version"
 
-# --- Repair restores deleted modules ----------------------------------------------------
+# --- Repair restores deleted files and the shortcut --------------------------------------
 for arch in "${modules[@]}"; do rm -f "${folder[$arch]}/Brisel.ocx"; done
+rm -f "$program" "$shortcut"
 check "repaired" msiexec_qn /i "$(wpath "$next_msi")" REINSTALL=ALL REINSTALLMODE=omus
 installed_as "$next_version"
 
 # --- Uninstall leaves nothing --------------------------------------------------------------
 check "uninstalled" msiexec_qn /x "$(wpath "$next_msi")"
 for arch in "${modules[@]}"; do check "$arch folder removed" test ! -e "${folder[$arch]}"; done
+check "program removed" test ! -e "$program"
+check "shortcut removed" test ! -e "$shortcut"
 eq "products installed after uninstall" "$(installed_versions)" ""
 # The registry, the classes and the files as before the first install.
 as_before() {  # as_before WHEN
@@ -210,6 +261,8 @@ if [ "$package" = x64 ]; then
   check "x86 package signature" verifies "$x86_msi" "$crt"
   check "x86 package installed" msiexec_qn /i "$(wpath "$x86_msi")"
   check "x86 module in Program Files (x86)" cmp -s "${folder[x86]}/Brisel.ocx" "$dist/work-x86-$version/x86/Brisel.ocx"
+  check "x86 package's program in Program Files (x86)" cmp -s "$program" "$(signed_program "$version" x86)"
+  shortcut_to "$version" x86
   check "no 64-bit module" test ! -e "${folder[x64]}"
   eq "x86 package's InprocServer32" "$(REG_VIEW=32 reg_value "$CLS\\InprocServer32")" "${win[x86]}"
   check "nothing in the 64-bit view" key_absent "$CLS" /reg:64
@@ -221,6 +274,8 @@ if [ "$package" = x64 ]; then
   check "x64 package over the x86 one" msiexec_qn /i "$(wpath "$msi")"
   eq "products after the x64 package replaced the x86 one" "$(installed_versions)" "$version"
   for arch in x64 x86; do check "$arch module there" cmp -s "${folder[$arch]}/Brisel.ocx" "$(signed "$version" "$arch")"; done
+  check "x64 package's program there" cmp -s "$program" "$(signed_program "$version")"
+  shortcut_to "$version" x64
   check "x86 package refused over the x64 one" fails msiexec_qn /i "$(wpath "$x86_msi")"
   eq "products after the refusal" "$(installed_versions)" "$version"
   check "x64 package uninstalled" msiexec_qn /x "$(wpath "$msi")"

@@ -1,6 +1,8 @@
 """The package's registry table from two registry exports (packaging/wxsgen.py):
 which differences become rows, how install paths become the installer's own
-references, and the registrations the package must refuse to carry."""
+references, and the registrations the package must refuse to carry; Brisel
+Settings beside the 32-bit module, with its Start-menu shortcut and no
+registry of its own."""
 import os
 import subprocess
 import sys
@@ -153,7 +155,8 @@ class Views(unittest.TestCase):
 class Package(unittest.TestCase):
     def wxs(self, package, version):
         modules = wxsgen.PACKAGES[package]["modules"]
-        return wxsgen.wxs(package, version, [(m, m + "/Brisel.ocx", ["<RegistryValue/>"]) for m in modules])
+        return wxsgen.wxs(package, version, [(m, m + "/Brisel.ocx", ["<RegistryValue/>"]) for m in modules],
+                          "x86/BriselSettings.exe", "x86/BriselSettings.ico")
 
     def test_product_codes(self):
         x86 = self.wxs("x86", "1.0.0.1")
@@ -172,7 +175,8 @@ class Package(unittest.TestCase):
                 text = self.wxs(package, "1.0.0.1")
                 self.assertEqual([d for d in folders if '<Directory Id="%s">' % d in text], folders)
                 self.assertEqual(text.count('Win64="yes"'), win64)
-                self.assertEqual(text.count("<ComponentRef "), len(folders))
+                # the modules' and Brisel Settings'
+                self.assertEqual(text.count("<ComponentRef "), len(folders) + 1)
 
     def test_builds_with_wixl(self):
         """wixl accepts the source and the tables hold the rows: escaped '#',
@@ -182,8 +186,11 @@ class Package(unittest.TestCase):
             for m in ("x86", "x64"):
                 os.mkdir(os.path.join(d, m))
                 write(os.path.join(d, m, "Brisel.ocx"), "MZ")
+            write(os.path.join(d, "x86", "BriselSettings.exe"), "MZ")
+            write(os.path.join(d, "x86", "BriselSettings.ico"), "icon")
             components = [(m, m + "/Brisel.ocx", rows) for m in ("x64", "x86")]
-            write(os.path.join(d, "b.wxs"), wxsgen.wxs("x64", "1.0.0.1", components))
+            write(os.path.join(d, "b.wxs"), wxsgen.wxs("x64", "1.0.0.1", components, "x86/BriselSettings.exe",
+                                                             "x86/BriselSettings.ico"))
             subprocess.run(["wixl", "-a", "x64", "-o", "b.msi", "b.wxs"], cwd=d, check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             table = lambda name: [line.split("\t") for line in subprocess.run(
@@ -195,7 +202,79 @@ class Package(unittest.TestCase):
                                  ("Brisel64", "0", "A", "", "##1"), ("Brisel64", "0", "A\\Control", "*", "")])
         # msidbComponentAttribute64bit (256) on the 64-bit module's component only
         attributes = {c[0]: int(c[3]) & 256 for c in component}
-        self.assertEqual(attributes, {"Brisel": 0, "Brisel64": 256})
+        self.assertEqual(attributes, {"Brisel": 0, "Brisel64": 256, "BriselSettings": 0})
+
+
+def msi_tables(package, names):
+    """The tables of a package wixl builds from wxsgen's source: {table:
+    sorted rows}, each row a tuple of its columns."""
+    modules = wxsgen.PACKAGES[package]["modules"]
+    rows = rows_for('[HKEY_CLASSES_ROOT\\A]\n@="1"\n')
+    with tempfile.TemporaryDirectory() as d:
+        for m in modules:
+            os.makedirs(os.path.join(d, m), exist_ok=True)
+            write(os.path.join(d, m, "Brisel.ocx"), "MZ module")
+        write(os.path.join(d, "x86", "BriselSettings.exe"), "MZ program")
+        write(os.path.join(d, "x86", "BriselSettings.ico"), "icon")
+        components = [(m, m + "/Brisel.ocx", rows) for m in modules]
+        write(os.path.join(d, "b.wxs"), wxsgen.wxs(package, "1.0.0.1", components, "x86/BriselSettings.exe",
+                                                             "x86/BriselSettings.ico"))
+        subprocess.run(["wixl", "-a", package, "-o", "b.msi", "b.wxs"], cwd=d, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return {name: sorted(tuple(line.split("\t")) for line in subprocess.run(
+            ["msiinfo", "export", "b.msi", name], cwd=d, check=True,
+            capture_output=True, text=True).stdout.splitlines()[3:]) for name in names}
+
+
+class SettingsProgram(unittest.TestCase):
+    """Brisel Settings in both packages: beside the 32-bit module, in a
+    component of its own whose key path is the program file, with a
+    shortcut that names the file (not an advertised one) in the Start
+    menu's Programs folder of a per-machine install, and no registry."""
+
+    def test_program_and_shortcut_in_each_package(self):
+        for package in ("x86", "x64"):
+            with self.subTest(package):
+                t = msi_tables(package, ["Component", "File", "Shortcut", "Icon", "Directory", "Property",
+                                         "Registry", "FeatureComponents"])
+                self.assertIn(("BriselSettings", "{5E0B7A54-3C1F-4C8B-9B41-2F6D3A8E1C03}", "BriselFolder", "0", "",
+                               "BriselSettingsExe"), t["Component"])
+                self.assertEqual([f[:3] for f in t["File"] if f[0] == "BriselSettingsExe"],
+                                 [("BriselSettingsExe", "BriselSettings", "BriselSettings.exe")])
+                self.assertEqual(t["Shortcut"], [(
+                    "BriselSettingsShortcut", "ProgramMenuFolder", "Brisel Settings.lnk", "BriselSettings",
+                    "[#BriselSettingsExe]", "", "Brisel Settings", "", "BriselSettings.ico", "0", "",
+                    "BriselFolder", "", "", "", "")])
+                self.assertEqual(t["Icon"], [("BriselSettings.ico", "Icon.BriselSettings.ico")])
+                # The 32-bit module's folder, in the 32-bit Program Files.
+                self.assertIn(("BriselFolder", "ProgramFilesFolder", "Brisel"), t["Directory"])
+                self.assertIn(("ProgramMenuFolder", "TARGETDIR", "."), t["Directory"])
+                self.assertIn(("ALLUSERS", "1"), t["Property"])
+                self.assertIn(("Brisel", "BriselSettings"), t["FeatureComponents"])
+                self.assertEqual([r for r in t["Registry"] if r[5] == "BriselSettings"], [])
+
+    def test_command_line_takes_the_program(self):
+        with tempfile.TemporaryDirectory() as d:
+            harvest = os.path.join(d, "harvest")
+            os.mkdir(harvest)
+            for name, body in [("before", BEFORE), ("unregistered", BEFORE),
+                               ("after", BEFORE + '[HKEY_CLASSES_ROOT\\A]\n@="1"\n')]:
+                with open(export(body), "rb") as src, open(os.path.join(harvest, "brisel-%s.reg" % name), "wb") as dst:
+                    dst.write(src.read())
+            out = os.path.join(d, "b.wxs")
+            args = ["--package", "x86", "--version", "1.0.0.1", "--harvest", harvest, "--module", "x86=x86/Brisel.ocx",
+                    "--install-dir", "x86=" + DIR, "--program", "x86/Brisel Settings.exe", "--icon", "x86/Brisel Settings.ico", "--out", out]
+            with open(os.devnull, "w") as quiet:
+                stdout, sys.stdout = sys.stdout, quiet
+                try:
+                    self.assertEqual(wxsgen.main(args), 0)
+                finally:
+                    sys.stdout = stdout
+            with open(out, encoding="utf-8") as f:
+                text = f.read()
+        self.assertIn('<File Id="BriselSettingsExe" Name="BriselSettings.exe" Source="x86/Brisel Settings.exe" '
+                      'KeyPath="yes"/>', text)
+        self.assertIn('<Icon Id="BriselSettings.ico" SourceFile="x86/Brisel Settings.ico"/>', text)
 
 
 if __name__ == "__main__":
