@@ -132,8 +132,8 @@ struct Place {
         std::string build = testutil::ExeDir();  // build/<arch>/tests/wine
         for (int up = 0; up < 2; ++up) build.erase(build.find_last_of('\\'));
         for (const char* file : {"\\BriselSettings.exe", "\\Brisel.ocx"})
-            ok(CopyFileW(Wide(build + file).c_str(), Wide(dir + file).c_str(), FALSE) != 0, "cannot copy %s%s: %lu",
-               build.c_str(), file, GetLastError());
+            if (!CopyFileW(Wide(build + file).c_str(), Wide(dir + file).c_str(), FALSE))
+                ok(false, "cannot copy %s%s: %lu", build.c_str(), file, GetLastError());
     }
     std::string History() const { return profile + "\\Brisel\\Settings file history"; }
 };
@@ -185,9 +185,9 @@ public:
         if (!file.empty()) command += L" \"" + Wide(file) + L"\"";
         STARTUPINFOW si = {};
         si.cb = sizeof si;
-        ok(CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(dir).c_str(), &si,
-                          &m_pi) != 0,
-           "cannot start %s: %lu", Utf8(exe).c_str(), GetLastError());
+        if (!CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(dir).c_str(), &si,
+                            &m_pi))
+            ok(false, "cannot start %s: %lu", Utf8(exe).c_str(), GetLastError());
     }
     ~Desk() {
         if (!m_pi.hProcess) return;
@@ -237,7 +237,7 @@ public:
     // it starts; a message box clicked is not found again.
     bool Press(HWND dialog, int id) {
         HWND button = GetDlgItem(dialog, id);
-        if (!ok(button != nullptr, "no button %d", id)) return false;
+        if (!button) return ok(false, "no button %d", id);
         if (GetDlgItem(dialog, 0xFFFF)) m_answered = dialog;
         return PostMessageW(button, BM_CLICK, 0, 0) != 0;
     }
