@@ -16,7 +16,7 @@ cd "$root"
 
 # The test programs the build must produce and run; one missing is a failure.
 native_programs=(tests/native/encoding_tests host/tests/native/host_model_tests)
-wine_programs=(test_sheet fpu_roundtrip test_pages test_history test_dpi test_regsvr test_register test_control test_cscript
+wine_programs=(test_sheet fpu_roundtrip test_pages test_history test_desk test_dpi test_regsvr test_register test_control test_cscript
                test_container test_tool_node test_tool_walk test_proof_soak test_proof_site test_proof_input
                test_msi test_wxsgen test_imports test_proof_alloc)
 # Only in the 64-bit prefix: both modules registered side by side.
