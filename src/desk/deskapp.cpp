@@ -281,8 +281,10 @@ LRESULT CALLBACK SheetHook(int code, WPARAM wParam, LPARAM lParam) {
     const bool sheet = (code == HCBT_DESTROYWND || code == HCBT_ACTIVATE) &&
                        GetWindow(window, GW_OWNER) == g_sheet.owner && PropSheet_GetTabControl(window);
     if (sheet && code == HCBT_DESTROYWND) {
-        const LRESULT page = PropSheet_HwndToIndex(window, PropSheet_GetCurrentPageHwnd(window));
-        g_sheet.page = page > 0 ? static_cast<int>(page) : 0;
+        // The tab strip's selection: once Exit is pressed the sheet reports
+        // no current page any more.
+        const int page = TabCtrl_GetCurSel(PropSheet_GetTabControl(window));
+        g_sheet.page = page > 0 ? page : 0;
     }
     if (sheet && code == HCBT_ACTIVATE && g_sheet.placed != window) {
         g_sheet.placed = window;
