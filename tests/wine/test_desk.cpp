@@ -569,5 +569,60 @@ static void test_module_from_own_folder() {
     testutil::RemoveTree(other);
 }
 
-WTEST_MAIN(WTEST(test_save_question), WTEST(test_new_from_factory), WTEST(test_refused_files),
+
+// The node-information tab's commands on the file's in-memory node: Copy
+// copies a channel within it, Load merges another file, each through its
+// change table; the file saved on Exit holds the result.
+static void test_copy_and_load_in_memory() {
+    const std::string channel2As1 = Section(2, "1001", "201", "1.5", "2.5", "0.3", "-0.4", "12.5", "50.5", "10.0",
+                                            "Common", "Local", "Local and Common");
+    const std::string other = kNames + Factory(3) + kEnd;  // another file: Sunblind 3 alone
+    const struct {
+        const char* name;
+        const char* caption;
+        std::string written;  // the file afterwards, its saved time masked
+    } rows[] = {
+        {"Copy", "Copy settings", Masked(kNames + kChannel1 + channel2As1 + kChannel3 + kChannel4 + kEnd)},
+        {"Load", "Load settings", Masked(kNames + kChannel1 + kChannel2 + Factory(3) + kChannel4 + kEnd)},
+    };
+    for (const auto& row : rows) {
+        const Place place(row.name);
+        const Tidy tidy{place};
+        const std::string file = place.dir + "\\Hall Zürich 7.txt", merged = place.dir + "\\Sunblind 3 only.txt";
+        Spit(file, kFourChannels);
+        Spit(merged, other);
+        Desk desk(place.dir, file);
+        HWND sheet = desk.Wait("Sarp");
+        if (!sheet) continue;
+        HWND info = Page(sheet, 0);
+        if (row.caption[0] == 'C') {
+            Send(GetDlgItem(info, IDC_COPYTO1), BM_SETCHECK, BST_CHECKED, 0);  // From Sunblind 1 to Sunblind 2
+            desk.Press(info, IDC_COPY);
+        } else {
+            desk.Press(info, IDC_LOADSETTINGS);
+            HWND open = desk.Wait("Load settings");
+            if (!open) continue;
+            const std::wstring typed = Wide(merged);
+            Send(GetDlgItem(open, cmb13) ? GetDlgItem(open, cmb13) : GetDlgItem(open, edt1), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(typed.c_str()));
+            desk.Press(open, IDOK);
+        }
+        HWND table = desk.Wait(row.caption, true);  // the change table, its question a message box's
+        if (!table) continue;
+        desk.Press(table, IDOK);
+        HWND result = desk.Wait(row.caption, true);
+        if (!result) continue;
+        ok(Desk::BoxText(result) == "The settings were written and read back: the node holds them.", "%s: %s",
+           row.name, Desk::BoxText(result).c_str());
+        desk.Press(result, IDOK);
+        desk.Press(sheet, IDOK);
+        HWND box = desk.Wait("Brisel Settings", true);
+        if (!box) continue;
+        desk.Press(box, IDYES);
+        ok(desk.End() == 0, "%s: the program did not end with 0", row.name);
+        ok(TimeMasked(Slurp(file)) == row.written, "%s: the file saved is\n%s", row.name, Slurp(file).c_str());
+    }
+}
+
+WTEST_MAIN(WTEST(test_save_question), WTEST(test_copy_and_load_in_memory), WTEST(test_new_from_factory), WTEST(test_refused_files),
            WTEST(test_completed_channels), WTEST(test_module_from_own_folder))
