@@ -157,13 +157,17 @@ public:
         const HDC screen = GetDC(nullptr);
         const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
         if (screen) ReleaseDC(nullptr, screen);
-        const int width = MulDiv(420, dpi, 96), height = MulDiv(90, dpi, 96);
+        // Two lines of text in the client area, whatever the DPI.
+        const int margin = MulDiv(8, dpi, 96), line = MulDiv(20, dpi, 96);
+        const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+        RECT frame = {0, 0, MulDiv(420, dpi, 96), 2 * margin + 2 * line};
+        AdjustWindowRectEx(&frame, style, FALSE, WS_EX_APPWINDOW);
+        const int width = frame.right - frame.left, height = frame.bottom - frame.top;
         RECT work = {0, 0, 1024, 768};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        m_hWnd = CreateWindowExW(WS_EX_APPWINDOW, kOwnerClass, (FileName(path) + L" - " + kTitle).c_str(),
-                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                 work.left + (work.right - work.left - width) / 2, work.top + MulDiv(8, dpi, 96),
-                                 width, height, nullptr, nullptr, instance, nullptr);
+        m_hWnd = CreateWindowExW(WS_EX_APPWINDOW, kOwnerClass, (FileName(path) + L" - " + kTitle).c_str(), style,
+                                 work.left + (work.right - work.left - width) / 2, work.top + margin, width, height,
+                                 nullptr, nullptr, instance, nullptr);
         if (!m_hWnd) return;
         NONCLIENTMETRICSW metrics = {};
         metrics.cbSize = sizeof metrics;
@@ -171,7 +175,6 @@ public:
             m_font = CreateFontIndirectW(&metrics.lfMessageFont);
         RECT client;
         GetClientRect(m_hWnd, &client);
-        const int margin = MulDiv(8, dpi, 96), line = MulDiv(20, dpi, 96);
         const std::string lines[2] = {"Settings file: " + Quoted(path),
                                       "Exit in the settings window asks whether to save them to this file."};
         for (int i = 0; i < 2; ++i) {
