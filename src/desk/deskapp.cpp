@@ -139,6 +139,20 @@ bool ReadDocument(const std::wstring& path, DeskDocument& document) {
     return true;
 }
 
+// Whether the in-memory node holds what the file does not: changed
+// settings, or channels the file lacked.
+bool Unsaved(const DeskDocument& document, const MemoryNode& node) {
+    return !document.completed.empty() || node.Channels() != document.file.channels;
+}
+
+// The file open and its node, for the owner window's answer when Windows
+// ends the session.
+struct OpenDocument {
+    const DeskDocument* document = nullptr;
+    const MemoryNode* node = nullptr;
+};
+OpenDocument g_open;
+
 // The small window that stands in the taskbar for the file and owns the
 // sheet: "<file name> - Brisel Settings".
 class COwnerWindow {
@@ -197,8 +211,16 @@ public:
 
 private:
     // Closing it is not a way out: the sheet's Exit is, with its question.
+    // Nor is the end of the session while the settings have changes not
+    // saved: Windows is told why it has to wait.
     static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        return message == WM_CLOSE ? 0 : DefWindowProcW(hwnd, message, wParam, lParam);
+        if (message == WM_CLOSE) return 0;
+        if (message == WM_QUERYENDSESSION && g_open.node && Unsaved(*g_open.document, *g_open.node)) {
+            ShutdownBlockReasonCreate(hwnd, L"The settings have changes not saved to their file.");
+            return FALSE;
+        }
+        if (message == WM_ENDSESSION && !wParam) ShutdownBlockReasonDestroy(hwnd);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 
     HWND m_hWnd = nullptr;
@@ -350,6 +372,7 @@ int RunDesk(std::wstring path) {
                 MB_OK | MB_ICONERROR);
         return 1;
     }
+    g_open = {&document, &node};
     CDeskSite* site = new CDeskSite(node, path);
     control.Control()->SetClientSite(site);
     g_sheet = {owner.Handle(), nullptr, 0, SetWindowsHookExW(WH_CBT, SheetHook, nullptr, GetCurrentThreadId())};
@@ -362,14 +385,15 @@ int RunDesk(std::wstring path) {
                     MB_OK | MB_ICONERROR);
             break;
         }
+        if (!Unsaved(document, node)) break;
         const NodeChannels now = node.Channels();
-        if (now == document.file.channels && document.completed.empty()) break;
         const int answer = Message(owner.Handle(), "Save changes to " + Quoted(path) + "?",
                                    MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDNO || (answer == IDYES && SaveDocument(owner.Handle(), path, document, now))) break;
     }
     if (g_sheet.hook) UnhookWindowsHookEx(g_sheet.hook);
     g_sheet = {};
+    g_open = {};
     control.Control()->SetClientSite(nullptr);
     site->Release();
     return 0;

@@ -320,10 +320,10 @@ struct Tidy {
 
 }  // namespace
 
-// Exit after a Write: Yes saves the file with only that line and the time
-// saved changed, the file as it was kept as a backup in its history, and
-// the change logged; Cancel returns to the tab the user was on, then No
-// leaves the file as it was.
+// Exit after a Write (which the session's end must wait for): Yes saves
+// the file with only that line and the time saved changed, the file as it
+// was kept as a backup in its history, and the change logged; Cancel
+// returns to the tab the user was on, then No leaves the file as it was.
 static void test_save_question() {
     const struct {
         const char* name;
@@ -345,7 +345,14 @@ static void test_save_question() {
         ok(CurrentTab(sheet) == 0, "%s: the sheet opened on tab %d", row.name, CurrentTab(sheet));
         ok(OwnerOf(sheet) == "BriselSettingsOwner|Hall Zürich 7.txt - Brisel Settings", "%s: the sheet's owner is %s",
            row.name, OwnerOf(sheet).c_str());
+        // Windows may end the session while nothing is changed, not after.
+        DWORD_PTR endOk = 0;
+        Send(GetWindow(sheet, GW_OWNER), WM_QUERYENDSESSION, 0, 0, &endOk);
+        ok(endOk == TRUE, "%s: the session may not end before any change", row.name);
         WriteDownSetpoint2(sheet, "18000");
+        Send(GetWindow(sheet, GW_OWNER), WM_QUERYENDSESSION, 0, 0, &endOk);
+        ok(endOk == FALSE, "%s: the session may end with a change not saved", row.name);
+        Send(GetWindow(sheet, GW_OWNER), WM_ENDSESSION, FALSE, 0);
         desk.Press(sheet, IDOK);  // Exit
         HWND box = desk.Wait("Brisel Settings", true);
         if (!box) continue;
