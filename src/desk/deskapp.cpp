@@ -4,14 +4,15 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <ole2.h>
-#include <olectl.h>
+#include <olectl.h>  // OLEIVERB_PROPERTIES
 
 #include <vector>
 
-#include "brisel_h.h"  // CLSID_Brisel
 #include "deskres.h"
+#include "deskcontrol.h"
 #include "desksite.h"
-#include "fw/comptr.h"
+#include "ownerwindow.h"
+#include "paths.h"
 #include "fw/files.h"
 #include "fw/text.h"
 #include "pages/history.h"
@@ -21,14 +22,11 @@ using namespace sunblind;
 namespace {
 
 const wchar_t kTitle[] = L"Brisel Settings";
-const wchar_t kOwnerClass[] = L"BriselSettingsOwner";
 const wchar_t kFilter[] = L"Settings files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
 
 int Message(HWND owner, const std::string& text, UINT type) {
     return MessageBoxW(owner, AfxWideFromUtf8(text).c_str(), kTitle, type);
 }
-
-std::string Quoted(const std::wstring& path) { return "\"" + AfxUtf8FromWide(path) + "\""; }
 
 // The node's name as hosts give names: in the ANSI code page (what it
 // cannot hold becomes '?').
@@ -39,8 +37,6 @@ std::string AnsiFromWide(const std::wstring& wide) {
     if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], n, nullptr, nullptr);
     return ansi;
 }
-
-std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -145,133 +141,6 @@ bool Unsaved(const DeskDocument& document, const MemoryNode& node) {
     return !document.completed.empty() || node.Channels() != document.file.channels;
 }
 
-// The file open and its node, for the owner window's answer when Windows
-// ends the session.
-struct OpenDocument {
-    const DeskDocument* document = nullptr;
-    const MemoryNode* node = nullptr;
-};
-OpenDocument g_open;
-
-// The small window that stands in the taskbar for the file and owns the
-// sheet: "<file name> - Brisel Settings".
-class COwnerWindow {
-public:
-    explicit COwnerWindow(const std::wstring& path) {
-        HINSTANCE instance = GetModuleHandleW(nullptr);
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = OwnerProc;
-        wc.hInstance = instance;
-        wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_DESK));
-        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kOwnerClass;
-        RegisterClassExW(&wc);
-        const HDC screen = GetDC(nullptr);
-        const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-        if (screen) ReleaseDC(nullptr, screen);
-        // Two lines of text in the client area, whatever the DPI.
-        const int margin = MulDiv(8, dpi, 96), line = MulDiv(20, dpi, 96);
-        const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-        RECT frame = {0, 0, MulDiv(420, dpi, 96), 2 * margin + 2 * line};
-        AdjustWindowRectEx(&frame, style, FALSE, WS_EX_APPWINDOW);
-        const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-        RECT work = {0, 0, 1024, 768};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        m_hWnd = CreateWindowExW(WS_EX_APPWINDOW, kOwnerClass, (FileName(path) + L" - " + kTitle).c_str(), style,
-                                 work.left + (work.right - work.left - width) / 2, work.top + margin, width, height,
-                                 nullptr, nullptr, instance, nullptr);
-        if (!m_hWnd) return;
-        NONCLIENTMETRICSW metrics = {};
-        metrics.cbSize = sizeof metrics;
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-            m_font = CreateFontIndirectW(&metrics.lfMessageFont);
-        RECT client;
-        GetClientRect(m_hWnd, &client);
-        const std::string lines[2] = {"Settings file: " + Quoted(path),
-                                      "Exit in the settings window asks whether to save them to this file."};
-        for (int i = 0; i < 2; ++i) {
-            HWND text = CreateWindowExW(0, L"STATIC", AfxWideFromUtf8(lines[i]).c_str(),
-                                        WS_CHILD | WS_VISIBLE | SS_NOPREFIX | (i == 0 ? SS_PATHELLIPSIS : SS_ENDELLIPSIS),
-                                        margin, margin + i * line, client.right - 2 * margin, line, m_hWnd, nullptr,
-                                        instance, nullptr);
-            if (text && m_font) SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
-        }
-        ShowWindow(m_hWnd, SW_SHOWNORMAL);
-        UpdateWindow(m_hWnd);
-    }
-    ~COwnerWindow() {
-        if (m_hWnd) DestroyWindow(m_hWnd);
-        if (m_font) DeleteObject(m_font);
-    }
-    COwnerWindow(const COwnerWindow&) = delete;
-    COwnerWindow& operator=(const COwnerWindow&) = delete;
-    HWND Handle() const { return m_hWnd; }
-
-private:
-    // Closing it is not a way out: the sheet's Exit is, with its question.
-    // Nor is the end of the session while the settings have changes not
-    // saved: Windows is told why it has to wait.
-    static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_CLOSE) return 0;
-        if (message == WM_QUERYENDSESSION && g_open.node && Unsaved(*g_open.document, *g_open.node)) {
-            ShutdownBlockReasonCreate(hwnd, L"The settings have changes not saved to their file.");
-            return FALSE;
-        }
-        if (message == WM_ENDSESSION && !wParam) ShutdownBlockReasonDestroy(hwnd);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-
-    HWND m_hWnd = nullptr;
-    HFONT m_font = nullptr;
-};
-
-// Brisel.ocx from this program's own folder, loaded by its path (never
-// through the registry), and one control of it.
-class CDeskControl {
-public:
-    bool Load(std::string& error) {
-        std::vector<wchar_t> exe(32768);
-        const DWORD n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
-        if (!n || n >= exe.size()) return error = "this program's folder is not known", false;
-        std::wstring path(exe.data(), n);
-        path = path.substr(0, path.find_last_of(L'\\') + 1) + L"Brisel.ocx";
-        m_module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-        if (!m_module) return error = Quoted(path) + " cannot be loaded: " + AfxSystemMessage(GetLastError()), false;
-        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        const auto get = reinterpret_cast<GetClassObject>(
-            reinterpret_cast<void*>(GetProcAddress(m_module, "DllGetClassObject")));
-        com_ptr<IClassFactory> factory;
-        void* raw = nullptr;
-        HRESULT hr = get ? get(CLSID_Brisel, IID_IClassFactory, &raw) : E_NOINTERFACE;
-        if (hr == S_OK) factory.attach(static_cast<IClassFactory*>(raw));
-        raw = nullptr;
-        if (hr == S_OK) hr = factory->CreateInstance(nullptr, IID_IOleObject, &raw);
-        if (hr != S_OK) return error = Quoted(path) + " did not create its control (error 0x" + Hex(hr) + ")", false;
-        m_control.attach(static_cast<IOleObject*>(raw));
-        return true;
-    }
-    IOleObject* Control() const { return m_control.get(); }
-    ~CDeskControl() {
-        if (m_control) {
-            m_control->Close(OLECLOSE_NOSAVE);
-            m_control->SetClientSite(nullptr);
-            m_control.reset();
-        }
-        if (m_module) FreeLibrary(m_module);
-    }
-
-private:
-    static std::string Hex(HRESULT hr) {
-        char text[16];
-        wsprintfA(text, "%08lX", static_cast<unsigned long>(hr));
-        return text;
-    }
-    HMODULE m_module = nullptr;
-    com_ptr<IOleObject> m_control;
-};
-
 // The sheet as the owner window shows it: placed below the owner window
 // (which it would otherwise cover) as it first comes up, within the work
 // area; and opened again (after Cancel at the save question) on the tab the
@@ -359,7 +228,7 @@ int RunDesk(std::wstring path) {
     DeskDocument document;
     if (!ReadDocument(path, document)) return 1;
     MemoryNode node(AnsiFromWide(AfxWideFromUtf8(document.file.nodeName)), document.file.channels);
-    COwnerWindow owner(path);
+    COwnerWindow owner(path, [&] { return Unsaved(document, node); });
     if (!document.completed.empty())
         Message(owner.Handle(),
                 Quoted(path) + " holds no settings for " + ChannelNames(document.completed) +
@@ -372,7 +241,6 @@ int RunDesk(std::wstring path) {
                 MB_OK | MB_ICONERROR);
         return 1;
     }
-    g_open = {&document, &node};
     CDeskSite* site = new CDeskSite(node, path);
     control.Control()->SetClientSite(site);
     g_sheet = {owner.Handle(), nullptr, 0, SetWindowsHookExW(WH_CBT, SheetHook, nullptr, GetCurrentThreadId())};
@@ -393,7 +261,6 @@ int RunDesk(std::wstring path) {
     }
     if (g_sheet.hook) UnhookWindowsHookEx(g_sheet.hook);
     g_sheet = {};
-    g_open = {};
     control.Control()->SetClientSite(nullptr);
     site->Release();
     return 0;
