@@ -12,7 +12,6 @@
 #include "deskcontrol.h"
 #include "desksite.h"
 #include "ownerwindow.h"
-#include "paths.h"
 #include "fw/files.h"
 #include "fw/text.h"
 #include "pages/history.h"
@@ -44,13 +43,6 @@ std::wstring FullPath(const std::wstring& path) {
     std::vector<wchar_t> full(32768);
     const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     return n && n < full.size() ? std::wstring(full.data(), n) : path;
-}
-
-// "2026-12-10 14:03:07", as Save settings writes it.
-std::string SavedText(const LocalTime& t) {
-    char text[32];
-    wsprintfA(text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
-    return text;
 }
 
 // The Open dialog; a name that does not exist yet may be given.
@@ -98,20 +90,20 @@ INT_PTR CALLBACK NameProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 // Offers a new file of factory settings at `path`, asking for its node's
 // name; true when it was written.
 bool CreateFromFactory(const std::wstring& path) {
-    if (Message(nullptr, Quoted(path) + " does not exist.\n\nCreate it with factory settings?",
+    if (Message(nullptr, AfxQuotedPath(path) + " does not exist.\n\nCreate it with factory settings?",
                 MB_YESNO | MB_ICONQUESTION) != IDYES)
         return false;
-    std::wstring stem = FileName(path);
+    std::wstring stem = AfxFileName(path);
     stem = stem.substr(0, stem.rfind(L'.'));
     NameQuestion q{L"The name of the node these settings are for:", stem};
     if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_DESK_NAME), nullptr, NameProc,
                         reinterpret_cast<LPARAM>(&q)) != IDOK)
         return false;
     SettingsFile file = FactoryFile(AfxUtf8FromWide(q.name));
-    file.saved = SavedText(CNodeHistory::Now());
+    file.saved = SavedTime(CNodeHistory::Now());
     std::string error;
     if (AfxWriteFileDurably(path, FormatSettingsFile(file), error)) return true;
-    Message(nullptr, Quoted(path) + " could not be written: " + error + ".\n\nNothing was saved.",
+    Message(nullptr, AfxQuotedPath(path) + " could not be written: " + error + ".\n\nNothing was saved.",
             MB_OK | MB_ICONWARNING);
     return false;
 }
@@ -119,7 +111,7 @@ bool CreateFromFactory(const std::wstring& path) {
 // The file, read and checked as Load settings reads it; a refused file is
 // said so in a Load's words.
 bool ReadDocument(const std::wstring& path, DeskDocument& document) {
-    const std::string refused = Quoted(path) + " cannot be loaded: ";
+    const std::string refused = AfxQuotedPath(path) + " cannot be loaded: ";
     const std::string untouched = "\n\nNothing was written.";
     std::string bytes, error;
     if (!AfxReadSmallFile(path, kMaxSettingsFileBytes, bytes, error)) {
@@ -195,9 +187,9 @@ LRESULT CALLBACK SheetHook(int code, WPARAM wParam, LPARAM lParam) {
 bool SaveDocument(HWND owner, const std::wstring& path, const DeskDocument& opened, const NodeChannels& now) {
     const LocalTime time = CNodeHistory::Now();
     SettingsFile file = opened.file;
-    file.saved = SavedText(time);
+    file.saved = SavedTime(time);
     file.channels = now;
-    ChangeRecord record{time, CNodeHistory::User(), opened.file.nodeName, "Save " + AfxUtf8FromWide(FileName(path)), {}};
+    ChangeRecord record{time, CNodeHistory::User(), opened.file.nodeName, "Save " + AfxUtf8FromWide(AfxFileName(path)), {}};
     for (int c = 1; c <= 4; ++c)
         if (opened.file.channels[c - 1] && now[c - 1])
             record.channels.push_back({c, *opened.file.channels[c - 1], *now[c - 1], now[c - 1]});
@@ -206,14 +198,14 @@ bool SaveDocument(HWND owner, const std::wstring& path, const DeskDocument& open
     if (AfxReadSmallFile(path, kMaxSettingsFileBytes, previous, error)) history.Keep(time, "Save", previous, historyError);
     if (!AfxWriteFileDurably(path, FormatSettingsFile(file), error)) {
         Message(owner,
-                Quoted(path) + " could not be written: " + error +
+                AfxQuotedPath(path) + " could not be written: " + error +
                     ".\n\nNothing was saved. Save settings on the Node infomation tab writes them elsewhere.",
                 MB_OK | MB_ICONWARNING);
         return false;
     }
     if (historyError.empty()) history.Log(record, historyError);
     if (!historyError.empty())
-        Message(owner, "The settings were saved to " + Quoted(path) + ".\n\nThe history was not written: " +
+        Message(owner, "The settings were saved to " + AfxQuotedPath(path) + ".\n\nThe history was not written: " +
                            historyError + ".",
                 MB_OK | MB_ICONWARNING);
     return true;
@@ -231,7 +223,7 @@ int RunDesk(std::wstring path) {
     COwnerWindow owner(path, [&] { return Unsaved(document, node); });
     if (!document.completed.empty())
         Message(owner.Handle(),
-                Quoted(path) + " holds no settings for " + ChannelNames(document.completed) +
+                AfxQuotedPath(path) + " holds no settings for " + ChannelNames(document.completed) +
                     ". They are shown with factory settings, and saving writes all four channels.",
                 MB_OK | MB_ICONINFORMATION);
     CDeskControl control;
@@ -255,7 +247,7 @@ int RunDesk(std::wstring path) {
         }
         if (!Unsaved(document, node)) break;
         const NodeChannels now = node.Channels();
-        const int answer = Message(owner.Handle(), "Save changes to " + Quoted(path) + "?",
+        const int answer = Message(owner.Handle(), "Save changes to " + AfxQuotedPath(path) + "?",
                                    MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDNO || (answer == IDYES && SaveDocument(owner.Handle(), path, document, now))) break;
     }

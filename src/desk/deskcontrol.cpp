@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "brisel_h.h"  // CLSID_Brisel
-#include "paths.h"
+#include "fw/text.h"
 
 bool CDeskControl::Load(std::string& error) {
     std::vector<wchar_t> exe(32768);
@@ -12,7 +12,7 @@ bool CDeskControl::Load(std::string& error) {
     std::wstring path(exe.data(), n);
     path = path.substr(0, path.find_last_of(L'\\') + 1) + L"Brisel.ocx";
     m_module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!m_module) return error = Quoted(path) + " cannot be loaded: " + AfxSystemMessage(GetLastError()), false;
+    if (!m_module) return error = AfxQuotedPath(path) + " cannot be loaded: " + AfxSystemMessage(GetLastError()), false;
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     const auto get =
         reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(m_module, "DllGetClassObject")));
@@ -25,7 +25,7 @@ bool CDeskControl::Load(std::string& error) {
     if (hr != S_OK) {
         char code[16];
         wsprintfA(code, "%08lX", static_cast<unsigned long>(hr));
-        return error = Quoted(path) + " did not create its control (error 0x" + code + ")", false;
+        return error = AfxQuotedPath(path) + " did not create its control (error 0x" + code + ")", false;
     }
     m_control.attach(static_cast<IOleObject*>(raw));
     return true;

@@ -1,7 +1,7 @@
 #include "ownerwindow.h"
 
 #include "deskres.h"
-#include "paths.h"
+#include "fw/text.h"
 
 namespace {
 const wchar_t kClass[] = L"BriselSettingsOwner";
@@ -29,7 +29,7 @@ COwnerWindow::COwnerWindow(const std::wstring& path, std::function<bool()> unsav
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT work = {0, 0, 1024, 768};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    m_hWnd = CreateWindowExW(WS_EX_APPWINDOW, kClass, (FileName(path) + L" - Brisel Settings").c_str(), style,
+    m_hWnd = CreateWindowExW(WS_EX_APPWINDOW, kClass, (AfxFileName(path) + L" - Brisel Settings").c_str(), style,
                              work.left + (work.right - work.left - width) / 2, work.top + margin, width, height,
                              nullptr, nullptr, instance, this);
     if (!m_hWnd) return;
@@ -39,7 +39,7 @@ COwnerWindow::COwnerWindow(const std::wstring& path, std::function<bool()> unsav
         m_font = CreateFontIndirectW(&metrics.lfMessageFont);
     RECT client;
     GetClientRect(m_hWnd, &client);
-    const std::string lines[2] = {"Settings file: " + Quoted(path),
+    const std::string lines[2] = {"Settings file: " + AfxQuotedPath(path),
                                   "Exit in the settings window asks whether to save them to this file."};
     for (int i = 0; i < 2; ++i) {
         HWND text = CreateWindowExW(0, L"STATIC", AfxWideFromUtf8(lines[i]).c_str(),

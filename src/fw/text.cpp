@@ -47,6 +47,10 @@ std::string AfxSystemWords(DWORD code) {
     return out;
 }
 
+std::string AfxQuotedPath(const std::wstring& path) { return "\"" + AfxUtf8FromWide(path) + "\""; }
+
+std::wstring AfxFileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+
 std::string AfxSystemMessage(DWORD code) {
     const std::string words = AfxSystemWords(code);
     return words.empty() ? "error " + std::to_string(code) : words;

@@ -12,6 +12,10 @@ std::string AfxUtf8FromWide(const std::wstring& wide);
 // Bytes from elsewhere (a node's name): UTF-8 when they are, else the ANSI
 // code page.
 std::wstring AfxWideFromBytes(const std::string& bytes);
+// A path as messages name it: "C:\...\Hall 7.txt" with the quotes, UTF-8.
+std::string AfxQuotedPath(const std::wstring& path);
+// The last part of a path.
+std::wstring AfxFileName(const std::wstring& path);
 // The system's words for an error code, without the line end and full stop:
 // empty when it has none (AfxSystemWords), "error N" then (AfxSystemMessage).
 std::string AfxSystemWords(DWORD code);

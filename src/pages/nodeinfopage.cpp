@@ -31,16 +31,6 @@ std::wstring DefaultFileName(const std::wstring& nodeName) {
     return (name.empty() ? std::wstring(L"Sunblind") : name) + L" settings.txt";
 }
 
-std::string LocalTimeText() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    char text[32];
-    wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-    return text;
-}
-
-std::string Quoted(const std::wstring& path) { return "\"" + AfxUtf8FromWide(path) + "\""; }
-
 }  // namespace
 
 CBriselPropPage::CBriselPropPage() : CPropertyPage(IDD_NODEINFO, IDD_NODEINFO) {}
@@ -139,14 +129,14 @@ void CBriselPropPage::OnSaveSettings() {
     std::string error;
     SettingsFile file;
     file.nodeName = AfxUtf8FromWide(AfxWideFromBytes(name));
-    file.saved = LocalTimeText();
+    file.saved = SavedTime(CNodeHistory::Now());
     file.channels = *channels;
     if (!AfxWriteFileDurably(path, FormatSettingsFile(file), error)) {
-        Message(kSaveCaption, Quoted(path) + " could not be written: " + error + ".\n\nNothing was saved.",
+        Message(kSaveCaption, AfxQuotedPath(path) + " could not be written: " + error + ".\n\nNothing was saved.",
                 MB_OK | MB_ICONWARNING);
         return;
     }
-    Message(kSaveCaption, "The settings of the four channels were saved to " + Quoted(path) + ".",
+    Message(kSaveCaption, "The settings of the four channels were saved to " + AfxQuotedPath(path) + ".",
             MB_OK | MB_ICONINFORMATION);
 }
 
@@ -155,7 +145,7 @@ void CBriselPropPage::OnLoadSettings() {
     dialog.m_ofn.lpstrTitle = L"Load settings";
     if (dialog.DoModal() != IDOK) return;
     const std::wstring path = dialog.GetPathName();
-    const std::string refused = Quoted(path) + " cannot be loaded: ";
+    const std::string refused = AfxQuotedPath(path) + " cannot be loaded: ";
     const std::string untouched = "\n\nThe node was not changed.";
 
     std::string bytes, error;
@@ -172,8 +162,8 @@ void CBriselPropPage::OnLoadSettings() {
     if (!current) return;
     const std::string from = parsed.file->nodeName.empty() ? std::string() : " (saved from \"" + parsed.file->nodeName + "\")";
     ConfirmAndWrite(*current, parsed.file->channels, kLoadCaption,
-                    "Load " + Quoted(path) + from + " into " + TargetName() + "?",
-                    "Load " + AfxUtf8FromWide(path.substr(path.find_last_of(L"\\/") + 1)));
+                    "Load " + AfxQuotedPath(path) + from + " into " + TargetName() + "?",
+                    "Load " + AfxUtf8FromWide(AfxFileName(path)));
 }
 
 void CBriselPropPage::OnCopy() {
@@ -288,7 +278,7 @@ void CBriselPropPage::OnRestore() {
         if (!file) error = SettingsErrorText(parsed.error);
     }
     if (!file) {
-        Message(kRestoreCaption, Quoted(chosen.path) + " cannot be restored: " + error + "\n\nThe node was not changed.",
+        Message(kRestoreCaption, AfxQuotedPath(chosen.path) + " cannot be restored: " + error + "\n\nThe node was not changed.",
                 MB_OK | MB_ICONWARNING);
         return;
     }

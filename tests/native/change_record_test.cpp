@@ -93,6 +93,7 @@ TEST(ChangeRecord, TimesWithTheirOffset) {
         LocalTime t = Time();
         t.utcOffsetMinutes = row.offset;
         EXPECT_EQ(IsoTime(t), row.text);
+        EXPECT_EQ(SavedTime(t), "2026-12-10 09:05:07");  // a settings file's, without the offset
     }
 }
 

@@ -30,6 +30,10 @@ std::string IsoTime(const LocalTime& t) {
            (t.utcOffsetMinutes < 0 ? "-" : "+") + Two(offset / 60) + ":" + Two(offset % 60);
 }
 
+std::string SavedTime(const LocalTime& t) {
+    return Date(t) + " " + Two(t.hour) + ":" + Two(t.minute) + ":" + Two(t.second);
+}
+
 bool Changes(const ChangeRecord& record) {
     return std::any_of(record.channels.begin(), record.channels.end(),
                        [](const ChannelRecord& c) { return c.before != c.wanted; });

@@ -21,6 +21,8 @@ struct LocalTime {
 
 // "2026-12-10T14:03:07+01:00".
 std::string IsoTime(const LocalTime& t);
+// "2026-12-10 14:03:07": a settings file's "Saved" line.
+std::string SavedTime(const LocalTime& t);
 
 // One channel a change wrote.
 struct ChannelRecord {
